@@ -1,0 +1,11 @@
+# The desktop shell: the only target that talks to FLTK, OpenGL and SDL2.
+file(GLOB corvel_shell_sources CONFIGURE_DEPENDS src/host/*.cpp src/platform/*.cpp)
+if(corvel_shell_sources)
+  set(FLTK_SKIP_FLUID ON)
+  find_package(FLTK REQUIRED)
+  find_package(OpenGL REQUIRED)
+  find_package(SDL2 REQUIRED)
+  add_executable(corvel ${corvel_shell_sources})
+  target_include_directories(corvel PRIVATE ${FLTK_INCLUDE_DIR} ${SDL2_INCLUDE_DIRS})
+  target_link_libraries(corvel PRIVATE corvel_core ${FLTK_LIBRARIES} OpenGL::GL ${SDL2_LIBRARIES})
+endif()

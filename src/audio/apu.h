@@ -1,0 +1,89 @@
+// The console's sound hardware: two pulse channels with envelope and sweep, a
+// triangle with its linear counter, a noise channel, their length counters and
+// the frame sequencer that clocks them and raises the frame interrupt. Each
+// change of a channel's output level becomes a step in a band-limited buffer.
+#pragma once
+
+#include "core/types.h"
+
+struct Console;
+struct StateWriter;
+struct StateReader;
+struct blip_buf;
+
+constexpr int apu_state_bytes = 108;
+constexpr int cpu_clock_rate = 1789773;
+constexpr int sequencer_period = 7445;  // CPU cycles between sequencer steps
+
+// Receives each finished chunk of samples on the emulation thread.
+using ChunkCallback = void (*)(void* user, const i16* samples, int count, int sample_rate);
+
+struct Apu {
+  Console* console = nullptr;
+  u8 status_reg = 0;
+  u8 frame_reg = 0;
+  u8 pulse1_reg[4] = {};
+  u8 pulse2_reg[4] = {};
+  u8 tri_reg[3] = {};    // $4008, $400A, $400B
+  u8 noise_reg[3] = {};  // $400C, $400E, $400F
+  i32 pulse1_sweep_silent = 0;
+  i32 pulse1_env_silent = 0;
+  i32 pulse2_sweep_silent = 0;
+  i32 pulse2_env_silent = 0;
+  i32 noise_env_silent = 0;
+  i32 pulse1_volume = 0;
+  i32 pulse2_volume = 0;
+  i32 noise_volume = 0;
+  i32 pulse1_sweep_divider = 0;
+  i32 pulse1_length = 0;
+  i32 pulse1_env_level = 0;
+  i32 pulse1_env_divider = 0;
+  i32 pulse2_sweep_divider = 0;
+  i32 pulse2_length = 0;
+  i32 pulse2_env_level = 0;
+  i32 pulse2_env_divider = 0;
+  i32 tri_reload = 0;
+  i32 tri_linear = 0;
+  i32 tri_length = 0;
+  i32 noise_env_level = 0;
+  i32 noise_env_divider = 0;
+  i32 noise_length = 0;
+  float time = 0;  // CPU cycles since the last rebase
+  i32 seq_irq_step = 0;
+  i32 seq_length_step = 0;
+  i32 seq_env_step = 0;
+  i32 seq_irq_due = 0;
+  i32 seq_length_due = 0;
+  i32 seq_env_due = 0;
+  i32 pulse1_due = 0;
+  i32 pulse2_due = 0;
+  i32 tri_due = 0;
+  i32 noise_due = 0;
+  i32 pulse1_duty_step = 1;
+  i32 pulse1_level = 0;
+  i32 pulse2_duty_step = 1;
+  i32 pulse2_level = 0;
+  i32 tri_step = 1;
+  i32 tri_level = 0;
+  i32 noise_shift = 1;
+  i32 noise_level = 0;
+  i32 sound_on = 0;
+  i32 sample_rate = 44100;
+  i32 chunk_samples = 2205;
+  i32 clock_rate = cpu_clock_rate;
+  blip_buf* blip = nullptr;  // owned; null when sound is off
+  i16* chunk = nullptr;      // owned; null when sound is off
+  ChunkCallback on_chunk = nullptr;
+  void* on_chunk_user = nullptr;
+};
+
+// The caller sets apu.console first. Returns 1, or -1 when the buffer could
+// not be made, -2 when the chunk array could not be allocated.
+int apu_create(Apu& apu, int sound_on, int sample_rate, int chunk_samples, ChunkCallback on_chunk,
+               void* on_chunk_user);
+void apu_free(Apu& apu);
+void apu_write(Apu& apu, u16 address, u8 value);
+u8 apu_read_status(Apu& apu, u16 address);
+void apu_run(Apu& apu, float cycles);
+void apu_save_state(const Apu& apu, StateWriter& out);
+void apu_load_state(Apu& apu, StateReader& in);

@@ -1,0 +1,62 @@
+// The cartridge board: which part of the image the CPU sees at $8000-$FFFF,
+// which part the PPU sees as pattern memory, how the four logical nametables
+// fold onto the PPU's 2 KB, and for some boards an interrupt source. Every
+// board is one class derived from `mapper`; the rest of the system reaches the
+// cartridge only through its virtual operations.
+#pragma once
+
+#include <memory>
+
+#include "core/types.h"
+
+struct Console;
+struct Ppu;
+struct StateWriter;
+struct StateReader;
+
+// Nametable arrangements.
+enum : i32 {
+  mirroring_vertical = 0,
+  mirroring_horizontal = 1,
+  mirroring_single_lower = 2,
+  mirroring_single_upper = 3,
+};
+
+class mapper {
+ public:
+  Console* console = nullptr;
+  const char* name = "";
+  u8 number = 0;
+  i32 mirroring = 0;
+  u32 battery = 0;
+  u32 trainer = 0;
+  u32 bus_conflicts = 0;
+  u32 extra_ram = 0;
+
+  virtual ~mapper() = default;
+  // Sets the name, number and power-up windows; publishes the arrangement.
+  virtual int init() = 0;
+  virtual u8 cpu_read(u16 address) = 0;  // $8000-$FFFF
+  virtual void cpu_write(u16 address, u8 value) = 0;
+  // The pattern byte at a PPU address; the byte 8 further on is the tile
+  // row's second plane. Also the board's view of the PPU address bus.
+  virtual const u8* chr_pointer(u16 address) = 0;
+  // The state block: mirroring first, then the board's own fields.
+  virtual void save_state(StateWriter& out) = 0;
+  // Reads the block back. Returns false, changing nothing, when the block is
+  // short or a field is out of range for this image.
+  virtual bool load_state(StateReader& in) = 0;
+  // Size in bytes of the block save_state writes.
+  virtual int state_size() const = 0;
+};
+
+// Builds the board for an iNES mapper number and stores it in the console.
+// Unsupported numbers show "Unsupported Mapper: %02X" and run as mapper_none.
+mapper* create_mapper(Console& console, int number);
+
+// Publishes the mapper's arrangement as the PPU's four nametable bases.
+void apply_mirroring(Ppu& ppu);
+
+// Turns a written bank number into the offset of a bank of bank_size bytes,
+// dropping high bits until the bank lies inside `rom_size` bytes.
+u32 fit_bank(u32 value, u32 bank_size, u32 rom_size);

@@ -1,0 +1,87 @@
+// One emulated machine: the 6502's registers and interrupt latches, the CPU
+// memory array, and the PPU, APU and cartridge it owns. Several consoles can
+// live side by side (the gallery runs nine); nothing here is global.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/types.h"
+
+class mapper;
+class Platform;
+struct Ppu;
+struct Apu;
+using MapperPointer = std::unique_ptr<mapper>;
+
+// Status register bits.
+enum : u8 {
+  flag_c = 0x01,
+  flag_z = 0x02,
+  flag_i = 0x04,
+  flag_d = 0x08,
+  flag_b = 0x10,
+  flag_unused = 0x20,
+  flag_v = 0x40,
+  flag_n = 0x80,
+};
+
+// The CPU's balance is kept in ticks of 1/16 PPU dot: 48 ticks per CPU cycle.
+constexpr float ticks_per_dot = 16.0f;
+constexpr float ticks_per_cpu_cycle = 48.0f;
+
+// The loader keeps this many zero bytes past the declared PRG and CHR data, so
+// that a bank window that starts inside the image can never run off its end.
+constexpr u32 rom_guard_bytes = 32768;
+
+struct Console {
+  // Cartridge, filled by load_rom.
+  std::string rom_path;
+  u32 rom_size = 0;  // file size minus the 16-byte header
+  MapperPointer mapper;
+  i32 tv_system = -1;
+  u32 prg_size = 0;
+  u32 chr_size = 0;
+  // prg_size + chr_size bytes of image data (zero-padded when the file is
+  // short), followed by rom_guard_bytes of zeros.
+  std::vector<u8> rom_data;
+
+  // CPU.
+  float cycle_budget = 0;  // ticks; may be negative between calls
+  u8 a = 0, x = 0, y = 0;
+  u8 p = 0x24;
+  u8 s = 0xFF;
+  u16 pc = 0;
+  u32 irq_pending = 0;
+  u32 nmi_pending = 0;
+  u32 reset_pending = 0;
+
+  u8 pad_shift = 0;  // controller shift register; bit 0 is read next
+
+  std::unique_ptr<u8[]> memory;  // 65536 bytes, indexed by CPU address
+  std::unique_ptr<Ppu> ppu;
+  std::unique_ptr<Apu> apu;
+  float apu_cycles = 0;  // CPU cycles owed to the APU
+
+  // Where keys are read and messages go. Not owned; may be null.
+  Platform* platform = nullptr;
+
+  // Called before every instruction when set (the headless tool's --trace).
+  void (*trace_hook)(const Console& console, void* user) = nullptr;
+  void* trace_user = nullptr;
+
+  Console();
+  ~Console();
+  Console(const Console&) = delete;
+  Console& operator=(const Console&) = delete;
+};
+
+// The CPU memory bus.
+u8 bus_read(Console& console, u16 address);
+void bus_write(Console& console, u16 address, u8 value);
+
+// Sprite DMA: copies a page of the memory array into sprite memory and
+// charges the CPU for the transfer.
+void sprite_dma(Console& console, u8 page);
+constexpr float sprite_dma_ticks = 512.0f;

@@ -1,0 +1,71 @@
+// The picture processing unit of one console: its registers and scroll
+// latches, 16 KB of video memory, sprite memory, the sprite slots selected for
+// the next line, the finished picture and the colour table.
+#pragma once
+
+#include <memory>
+
+#include "core/types.h"
+
+struct Console;
+struct StateWriter;
+struct StateReader;
+
+constexpr int screen_width = 256;
+constexpr int screen_height = 240;
+constexpr int frame_buffer_bytes = screen_width * screen_height * 3;
+constexpr int vram_bytes = 16384;
+constexpr int oam_bytes = 256;
+constexpr int ppu_state_bytes = 16664;
+
+// One sprite chosen for the next line (an empty slot has oam_index 255).
+struct SpriteSlot {
+  u8 oam_index = 255;
+  u16 pattern_address = 0;
+  u8 pattern_lo = 0;
+  u8 pattern_hi = 0;
+  u8 sprite_x = 0;
+  u8 sprite_palette = 0;
+  u8 sprite_flags = 0;  // bit 0 behind the background, bit 1 horizontal flip
+};
+
+struct Ppu {
+  Console* console = nullptr;
+  u8 ctrl = 0;
+  u8 mask = 0;
+  u8 status = 0;
+  u8 oam_addr = 0;
+  u8 reserved[2] = {0, 0};
+  u32 write_toggle = 0;
+  u8 read_buffer = 0;
+  u16 vram_addr = 0;  // bits 0-4 coarse X, 5-9 coarse Y, 10-11 nametable, 12-14 fine Y
+  u16 temp_addr = 0;
+  u8 fine_x = 0;
+  u32 frame_counter = 0;
+  u32 status_read_flag = 0;
+  u32 nmi_window = 0;
+  u32 nmi_suppressed = 0;
+  u32 sprite0_hit_done = 0;
+  u16 nametable_base[4] = {0x2000, 0x2400, 0x2000, 0x2400};
+  std::unique_ptr<u8[]> vram;          // 16384 bytes, by folded PPU address
+  std::unique_ptr<u8[]> oam;           // 256 bytes: 64 sprites of Y, tile, attributes, X
+  SpriteSlot sprite_slots[8];
+  std::unique_ptr<u8[]> frame_buffer;  // 256 x 240 RGB, lines top to bottom
+  std::unique_ptr<u8[]> pixel_flags;   // 256 x 240: 0 transparent, 1 background, 2 sprite
+  u8 palette_rgb[64][3] = {};
+};
+
+// The NES colours, red, green, blue for each colour number.
+extern const u8 nes_palette[64][3];
+
+int ppu_create(Ppu& ppu);  // 1, or -1 / -2 when an allocation failed
+void ppu_free(Ppu& ppu);
+u8 ppu_read(Ppu& ppu, u16 address);  // address $2000-$2007
+void ppu_write(Ppu& ppu, u16 address, u8 value);
+u16 ppu_map_address(const Ppu& ppu, u16 address);
+void ppu_save(const Ppu& ppu, StateWriter& out);
+void ppu_load(Ppu& ppu, StateReader& in);
+
+// The line renderers: each visible line's pixels, interleaved with CPU time.
+void render_background_line(Console& console, int line);
+void render_sprites_line(Console& console, int line);
