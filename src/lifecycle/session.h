@@ -1,0 +1,66 @@
+// The program-wide state around the consoles: the running game or the
+// gallery's previews (never both), the recent list and the audio hand-off.
+// The desktop shell and the headless tool each own one Session.
+#pragma once
+
+#include <array>
+#include <memory>
+#include <string>
+
+#include "audio/apu.h"
+
+struct Console;
+class Platform;
+
+constexpr int recent_count = 9;
+constexpr int gallery_cells = 9;
+constexpr int gallery_warmup_steps = 180;
+
+enum : int {
+  mode_none = -1,
+  mode_gallery = 0,
+  mode_game = 1,
+};
+
+// Menu command identifiers.
+enum : int {
+  CMD_OPEN_ROM = 0,
+  CMD_GALLERY = 1,
+  CMD_ABOUT = 2,
+  CMD_ROM_INFO = 100,
+  CMD_RESET = 1000,
+};
+
+struct Session {
+  std::unique_ptr<Console> current;                                // the running game
+  std::array<std::unique_ptr<Console>, gallery_cells> gallery;     // row by row
+  int mode = mode_none;
+  int gallery_warmup = 0;
+  int gallery_hover = -1;
+  int gallery_turn = 0;
+  std::array<std::string, recent_count> recent;  // most recent first; "" is empty
+  std::string settings_path;                     // the recent-list file
+
+  Platform* platform = nullptr;          // keys, messages, audio pause; not owned
+  ChunkCallback on_chunk = nullptr;      // where the running game's sound goes
+  void* on_chunk_user = nullptr;
+  void (*set_playing)(void* user, bool playing) = nullptr;  // "a console is playing" flag
+  void* set_playing_user = nullptr;
+
+  Session();
+  ~Session();
+};
+
+// Makes the image the running game; remember adds it to the recent list.
+// Returns true when the image was opened; on failure everything stays as it was.
+bool open_rom(Session& session, const std::string& path, int remember);
+// Replaces the running game by the gallery of recent images.
+void enter_gallery(Session& session);
+// The "Software Reset" command.
+void software_reset(Session& session);
+// Closes the running game (battery written) when the program quits.
+void close_current(Session& session);
+
+void add_recent(Session& session, const std::string& path);
+// The path with the extension of its file name removed.
+std::string strip_extension(const std::string& path);
