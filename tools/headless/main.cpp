@@ -18,6 +18,8 @@
 #include "input_script.h"
 #include "lifecycle/power.h"
 #include "platform/platform.h"
+#include "png_writer.h"
+#include "ppu/ppu.h"
 #include "result_protocol.h"
 
 namespace {
@@ -119,8 +121,6 @@ std::string parse_options(int argc, char** argv, Options& options) {
   }
   if (options.rom.empty())
     return "no image given";
-  if (!options.screenshot.empty())
-    return "--screenshot is not built yet";
   if (!options.audio.empty())
     return "--audio is not built yet";
   if (options.load_state || options.save_state)
@@ -162,6 +162,15 @@ bool read_file(const std::string& path, std::string& text) {
   buffer << in.rdbuf();
   text = buffer.str();
   return true;
+}
+
+// --screenshot: the last finished picture of the first console.
+bool write_screenshot(const Console& console, const std::string& path) {
+  std::string error;
+  if (write_png(path, console.ppu->frame_buffer.get(), screen_width, screen_height, &error))
+    return true;
+  std::fprintf(stderr, "corvel-headless: %s\n", error.c_str());
+  return false;
 }
 
 int run(const Options& options) {
@@ -250,6 +259,8 @@ int run(const Options& options) {
       code = exit_no_result;
     }
   }
+  if (!options.screenshot.empty() && !write_screenshot(first, options.screenshot) && code == exit_ran)
+    code = exit_usage;
   for (auto& console : consoles)
     close_console(*console, 0);
   return code;
