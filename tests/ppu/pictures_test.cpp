@@ -1,0 +1,83 @@
+// Picture cartridges: each draws a known picture, which the headless tool
+// saves as a PNG; the picture is compared with what the cartridge's own data
+// should give.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "picture_model.h"
+
+namespace {
+
+std::string cartridge_path(const std::string& name) {
+  return std::string(CORVEL_CARTRIDGE_DIR) + "/" + name + ".nes";
+}
+
+// Runs a cartridge for some frames and reads back its last picture.
+bool screenshot(const std::string& name, int frames, Picture& picture) {
+  const std::string png =
+      (std::filesystem::temp_directory_path() / ("corvel_" + name + "_" + std::to_string(getpid()) + ".png"))
+          .string();
+  const std::string command = std::string(CORVEL_HEADLESS) + " --sound off --frames " +
+                              std::to_string(frames) + " --screenshot '" + png + "' '" +
+                              cartridge_path(name) + "'";
+  const int status = std::system(command.c_str());
+  const bool ok = status == 0 && read_png(png, picture);
+  std::filesystem::remove(png);
+  return ok;
+}
+
+// The palette every picture cartridge loads.
+const u8 cartridge_palette[32] = {0x01, 0x16, 0x27, 0x30, 0x01, 0x1A, 0x2C, 0x12, 0x01, 0x05, 0x15,
+                                  0x25, 0x01, 0x09, 0x19, 0x29, 0x01, 0x14, 0x24, 0x34, 0x01, 0x0B,
+                                  0x1B, 0x2B, 0x01, 0x06, 0x17, 0x28, 0x01, 0x02, 0x11, 0x22};
+
+PictureModel model_for(const std::string& name) {
+  PictureModel model;
+  model.chr = read_chr(cartridge_path(name));
+  std::copy(std::begin(cartridge_palette), std::end(cartridge_palette), model.palette);
+  return model;
+}
+
+// Nametable contents the cartridges generate: the tile of column c, row r is
+// (a c + b r + d) mod 6, attribute byte i is (m i + k) mod 256.
+std::vector<u8> generated_nametable(int a, int b, int d, int m, int k) {
+  std::vector<u8> table(1024);
+  for (int i = 0; i < 960; ++i) {
+    table[i] = static_cast<u8>((a * (i % 32) + b * (i / 32) + d) % 6);
+  }
+  for (int i = 0; i < 64; ++i) {
+    table[0x3C0 + i] = static_cast<u8>((m * i + k) % 256);
+  }
+  return table;
+}
+
+TEST(Pictures, ScrollSplitAfterTheSpriteZeroHit) {
+  PictureModel model = model_for("picture_scroll");
+  ASSERT_EQ(model.chr.size(), 8192u);
+  // Horizontal arrangement: nametables 0 and 1 show one block, 2 and 3 the other.
+  model.nametables[0] = model.nametables[1] = generated_nametable(1, 2, 0, 37, 11);
+  model.nametables[2] = model.nametables[3] = generated_nametable(3, 1, 1, 53, 7);
+  model.ctrl = 0x08;
+  model.mask = 0x1E;
+  const u8 sprite0[4] = {99, 1, 0x01, 64};
+  std::copy(sprite0, sprite0 + 4, model.oam);
+  const Picture expected = model.render([](int line, int& x, int& y) {
+    if (line <= 100) {
+      x = 0;
+      y = line;
+    } else {
+      // Nametable 2 (the lower half of the big picture), tile row 12, pixel
+      // row 6 on line 101; 9 tiles and 3 pixels to the right.
+      x = 9 * 8 + 3;
+      y = 240 + 12 * 8 + 6 + (line - 101);
+    }
+  });
+  Picture picture;
+  ASSERT_TRUE(screenshot("picture_scroll", 20, picture));
+  EXPECT_EQ(compare_pictures(picture, expected), "");
+}
+
+}  // namespace
