@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstdlib>
 #include <filesystem>
 
@@ -77,6 +78,46 @@ TEST(Pictures, ScrollSplitAfterTheSpriteZeroHit) {
   });
   Picture picture;
   ASSERT_TRUE(screenshot("picture_scroll", 20, picture));
+  EXPECT_EQ(compare_pictures(picture, expected), "");
+}
+
+// The sprites' checkerboard: 4 x 4 tile blocks, blank or tiles 1-5.
+std::vector<u8> checkerboard_nametable() {
+  std::vector<u8> table = generated_nametable(0, 0, 0, 37, 11);
+  for (int i = 0; i < 960; ++i) {
+    const int c = i % 32;
+    const int r = i / 32;
+    table[i] = static_cast<u8>(((c / 4 + r / 4) % 2) * ((c + r) % 5 + 1));
+  }
+  return table;
+}
+
+void set_sprites(PictureModel& model, const std::vector<std::array<u8, 4>>& sprites) {
+  for (std::size_t n = 0; n < sprites.size(); ++n) {
+    std::copy(sprites[n].begin(), sprites[n].end(), model.oam + 4 * n);
+  }
+}
+
+TEST(Pictures, SpritesFlipsPriorityEightPerLineAndHiddenLeftColumns) {
+  PictureModel model = model_for("picture_sprites");
+  ASSERT_EQ(model.chr.size(), 8192u);
+  model.nametables[0] = model.nametables[2] = checkerboard_nametable();
+  model.ctrl = 0x08;
+  model.mask = 0x18;
+  set_sprites(model, {{20, 2, 0x00, 40},   {20, 2, 0x40, 60},   {20, 2, 0x80, 80},   {20, 2, 0xC0, 100},
+                      {20, 3, 0x01, 120},  {20, 3, 0x42, 140},  {20, 3, 0x83, 160},  {20, 3, 0xC0, 180},
+                      {20, 4, 0x00, 200},  {40, 1, 0x20, 30},   {40, 4, 0x01, 34},   {40, 1, 0x00, 4},
+                      {60, 5, 0x02, 252},  {60, 3, 0x1F, 100},  {80, 1, 0x20, 120},  {80, 4, 0x00, 124},
+                      {100, 2, 0x00, 20},  {100, 3, 0x40, 36},  {100, 5, 0x01, 52},  {100, 2, 0x82, 68},
+                      {100, 3, 0x03, 84},  {100, 5, 0xC1, 100}, {100, 4, 0x02, 116}, {100, 1, 0x23, 132},
+                      {100, 2, 0x00, 148}, {104, 3, 0x00, 164}, {0, 5, 0x00, 200},   {231, 3, 0x01, 200},
+                      {150, 4, 0x00, 250}, {150, 1, 0x21, 90},  {150, 2, 0x22, 94}});
+  const Picture expected = model.render([](int line, int& x, int& y) {
+    x = 0;
+    y = line;
+  });
+  Picture picture;
+  ASSERT_TRUE(screenshot("picture_sprites", 10, picture));
   EXPECT_EQ(compare_pictures(picture, expected), "");
 }
 
