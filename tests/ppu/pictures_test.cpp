@@ -121,4 +121,26 @@ TEST(Pictures, SpritesFlipsPriorityEightPerLineAndHiddenLeftColumns) {
   EXPECT_EQ(compare_pictures(picture, expected), "");
 }
 
+TEST(Pictures, TallSpritesTakeTheirTableFromTheTileNumberAndFlipAsAWhole) {
+  PictureModel model = model_for("picture_tall");
+  ASSERT_EQ(model.chr.size(), 8192u);
+  model.nametables[0] = model.nametables[2] = checkerboard_nametable();
+  model.ctrl = 0x28;
+  model.mask = 0x1E;
+  set_sprites(model,
+              {{20, 0x02, 0x00, 20},   {20, 0x02, 0x80, 36},   {20, 0x03, 0x01, 52},   {20, 0x03, 0x41, 68},
+               {20, 0x03, 0x82, 84},   {20, 0x03, 0xC3, 100},  {20, 0x05, 0x00, 116},  {20, 0x05, 0x80, 132},
+               {20, 0x04, 0x01, 148},  {20, 0x04, 0xC2, 164},  {60, 0x03, 0x20, 40},   {60, 0x05, 0x00, 44},
+               {100, 0x03, 0x00, 20},  {100, 0x05, 0x01, 40},  {104, 0x04, 0x02, 60},  {100, 0x02, 0x03, 80},
+               {100, 0x03, 0x40, 100}, {108, 0x05, 0x41, 120}, {100, 0x04, 0x42, 140}, {100, 0x02, 0x43, 160},
+               {100, 0x03, 0x80, 180}, {223, 0x05, 0x00, 200}, {150, 0x03, 0x02, 250}});
+  const Picture expected = model.render([](int line, int& x, int& y) {
+    x = 0;
+    y = line;
+  });
+  Picture picture;
+  ASSERT_TRUE(screenshot("picture_tall", 10, picture));
+  EXPECT_EQ(compare_pictures(picture, expected), "");
+}
+
 }  // namespace
