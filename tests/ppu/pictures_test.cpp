@@ -143,4 +143,63 @@ TEST(Pictures, TallSpritesTakeTheirTableFromTheTileNumberAndFlipAsAWhole) {
   EXPECT_EQ(compare_pictures(picture, expected), "");
 }
 
+TEST(Pictures, MaskAndPaletteWritesTakeEffectInTheMiddleOfALine) {
+  PictureModel before = model_for("picture_midline");
+  ASSERT_EQ(before.chr.size(), 8192u);
+  before.nametables[0] = before.nametables[1] = generated_nametable(1, 2, 0, 37, 11);
+  before.nametables[2] = before.nametables[3] = before.nametables[0];
+  before.ctrl = 0x08;
+  before.mask = 0x1E;
+  set_sprites(before, {{99, 1, 0x01, 64}});
+  PictureModel after = before;
+  after.mask = 0x16;
+  after.palette[0] = 0x38;
+  const auto unscrolled = [](int line, int& x, int& y) {
+    x = 0;
+    y = line;
+  };
+  const Picture old_picture = before.render(unscrolled);
+  const Picture new_picture = after.render(unscrolled);
+  Picture picture;
+  ASSERT_TRUE(screenshot("picture_midline", 20, picture));
+
+  // Whole lines above and below the line where the writes land.
+  Picture expected = old_picture;
+  std::copy(new_picture.rgb.begin() + 102 * 768, new_picture.rgb.end(), expected.rgb.begin() + 102 * 768);
+  Picture masked = picture;
+  std::copy(expected.rgb.begin() + 101 * 768, expected.rgb.begin() + 102 * 768,
+            masked.rgb.begin() + 101 * 768);
+  EXPECT_EQ(compare_pictures(masked, expected), "");
+
+  // Line 101 goes through three stages from left to right: the picture,
+  // the old backdrop once the background is off, the new backdrop once it is
+  // written. Sprite 0 covers columns 64-71 in all of them.
+  const u32 old_backdrop = PictureModel::rgb(0x01);
+  const u32 new_backdrop = PictureModel::rgb(0x38);
+  int stage = 0;
+  int first_hidden = -1;
+  int first_new = -1;
+  for (int x = 0; x < 256; ++x) {
+    const u32 colour = picture.at(x, 101);
+    if (x >= 64 && x < 72) {
+      EXPECT_EQ(colour, new_picture.at(x, 101)) << x;
+      continue;
+    }
+    if (stage == 0 && colour != old_picture.at(x, 101)) {
+      stage = 1;
+      first_hidden = x;
+    }
+    if (stage == 1 && colour == new_backdrop) {
+      stage = 2;
+      first_new = x;
+    }
+    const u32 allowed = stage == 0 ? old_picture.at(x, 101) : stage == 1 ? old_backdrop : new_backdrop;
+    ASSERT_EQ(colour, allowed) << "x " << x << " stage " << stage;
+  }
+  // Both writes land inside the line, the palette write after the mask write.
+  EXPECT_GT(first_hidden, 72);
+  EXPECT_GT(first_new, first_hidden + 8);
+  EXPECT_LT(first_new, 250);
+}
+
 }  // namespace
