@@ -86,6 +86,22 @@ struct BoardFixture {
     }
     return true;
   }
+  // Where a pattern pointer lies: rom_data offsets as they are, video memory
+  // offsets with 1 << 24 added, -1 for anywhere else.
+  i64 pattern_location(const u8* p) const {
+    if (p >= rom() && p < rom() + console.rom_data.size()) {
+      return p - rom();
+    }
+    if (p >= vram() && p < vram() + vram_bytes) {
+      return (p - vram()) + (i64{1} << 24);
+    }
+    return -1;
+  }
+  // True when p lies inside the declared image data or the pattern RAM.
+  bool pattern_inside(const u8* p) const {
+    const i64 at = pattern_location(p);
+    return at >= 0 && (at >= (i64{1} << 24) || at < static_cast<i64>(console.prg_size + console.chr_size));
+  }
   // The five serial writes that deliver a value to an MMC1 register.
   void mmc1_write(u16 address, u8 value) {
     for (int bit = 0; bit < 5; ++bit) {
