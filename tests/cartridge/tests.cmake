@@ -1,0 +1,5 @@
+# Mapper test cartridges: each switches banks on its board and reports what
+# it read back through the $6000 result protocol.
+foreach(board none prgswitch axrom mmc1 mmc3 mmc2 mmc4)
+  corvel_cartridge_test(mapper_${board} 30)
+endforeach()
