@@ -3,3 +3,7 @@
 foreach(board none prgswitch axrom mmc1 mmc3 mmc2 mmc4)
   corvel_cartridge_test(mapper_${board} 30)
 endforeach()
+
+# The MMC3 scanline counter in a running frame: IRQs per frame and the lines
+# they land on.
+corvel_cartridge_test(mapper_mmc3_irq 60)
