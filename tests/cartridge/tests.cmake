@@ -7,3 +7,6 @@ endforeach()
 # The MMC3 scanline counter in a running frame: IRQs per frame and the lines
 # they land on.
 corvel_cartridge_test(mapper_mmc3_irq 60)
+
+# The MMC2 picture test reads the headless tool's PNG screenshot.
+target_link_libraries(corvel_tests PRIVATE PNG::PNG)
