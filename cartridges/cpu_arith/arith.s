@@ -50,7 +50,7 @@ text:
     .word text
     .byte b0, b1, b2
     .byte a_in, (f_in) | F_I | $20, m_in
-    .byte a_out, (f_out) | F_I, m_out
+    .byte a_out, m_out, (f_out) | F_I
 .endmacro
 
 .macro expect_x value, code, text
@@ -88,6 +88,7 @@ reset:
     lda #$40
     sta APUFRAME    ; no frame interrupt
     result_begin
+    jsr wait_frames
 
     lda #<cases
     sta row_ptr
@@ -233,12 +234,25 @@ why_a: .byte ": wrong A", 0
 why_m: .byte ": wrong memory byte", 0
 why_p: .byte ": wrong flags", 0
 
+; About two frames of busy waiting (48 x 1280 cycles), so that the result
+; area is seen in its running state before any result is written.
+wait_frames:
+    ldy #48
+    ldx #0
+:   dex
+    bne :-
+    dey
+    bne :-
+    rts
+
 nmi:
     result_fail 126, "Unexpected NMI"
 irq:
     result_fail 127, "Unexpected IRQ"
 
-.segment "RODATA"
+; The rows sit in CODE so that their names can go to RODATA without
+; interrupting the table.
+.segment "CODE"
 ; The expected values follow from the instruction definitions:
 ; ADC: R = A + M + C, C = R > $FF, V when A and M agree in sign and R does not.
 ; SBC: R = A - M - (1 - C), C = no borrow, V when A and M differ in sign and

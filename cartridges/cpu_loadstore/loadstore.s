@@ -87,6 +87,7 @@ reset:
     lda #$40
     sta APUFRAME    ; no frame interrupt
     result_begin
+    jsr wait_frames
 
 ; ---------------------------------------------------------------- immediate
     lda #$00
@@ -311,12 +312,16 @@ jmp_mirror_ok:
     ldx #$33
     lda #$00
     txa
+    sta $20
     expect_flags FLAG_N | FLAG_Z, 0, 59, "TXA of $33 must clear N and Z"
+    lda $20
     expect_a $33, 60, "TXA must copy X"
     ldy #$F0
     lda #$00
     tya
+    sta $20
     expect_flags FLAG_N | FLAG_Z, FLAG_N, 61, "TYA of $F0 must set N"
+    lda $20
     expect_a $F0, 62, "TYA must copy Y"
     ldx #$80
     lda #$01                ; N and Z clear
@@ -325,8 +330,8 @@ jmp_mirror_ok:
     bmi txs_flags_bad
     ldx #$00
     tsx
-    expect_x $80, 63, "TSX must read what TXS stored"
     bpl tsx_flags_bad
+    expect_x $80, 63, "TSX must read what TXS stored"
     ldx #$FF
     txs
     jmp transfers_done
@@ -358,6 +363,17 @@ transfers_done:
     expect_x $01, 70, "Opcode $A7 must advance pc by one only"
 
     result_pass
+
+; About two frames of busy waiting (48 x 1280 cycles), so that the result
+; area is seen in its running state before any result is written.
+wait_frames:
+    ldy #48
+    ldx #0
+:   dex
+    bne :-
+    dey
+    bne :-
+    rts
 
 nmi:
     result_fail 126, "Unexpected NMI"
