@@ -10,7 +10,7 @@ namespace {
 
 using namespace lifecycle_test;
 
-struct Run {
+struct ToolRun {
   int status;
   std::string out;
   std::string err;
@@ -26,11 +26,11 @@ class HeadlessState : public ::testing::Test {
     ASSERT_GT(read_file(image).size(), 16u);
   }
 
-  Run run(const std::string& arguments) {
+  ToolRun run(const std::string& arguments) {
     std::string command = std::string("'") + CORVEL_HEADLESS + "' " + arguments + " '" + image + "' >'" +
                           (dir / "out.txt") + "' 2>'" + (dir / "err.txt") + "'";
     int status = std::system(command.c_str());
-    Run result;
+    ToolRun result;
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     result.out = read_text(dir / "out.txt");
     result.err = read_text(dir / "err.txt");
@@ -41,15 +41,15 @@ class HeadlessState : public ::testing::Test {
 // From power-up the program passes after 120 frames; resumed from a state
 // saved after 60 it passes within 70 more.
 TEST_F(HeadlessState, ARunResumesFromASavedSlot) {
-  Run save = run("--frames 60 --save-state 2");
+  ToolRun save = run("--frames 60 --save-state 2");
   EXPECT_EQ(save.status, 0);
   EXPECT_EQ(save.err, "Saved State 2\n");
   EXPECT_EQ(read_file(dir / "resume(2).sav").size(), 49578u + 4u);
 
-  Run fresh = run("--blargg --frames 70");
+  ToolRun fresh = run("--blargg --frames 70");
   EXPECT_EQ(fresh.status, 3) << fresh.out;
 
-  Run resumed = run("--blargg --frames 70 --load-state 2");
+  ToolRun resumed = run("--blargg --frames 70 --load-state 2");
   EXPECT_EQ(resumed.status, 0) << resumed.out << resumed.err;
   EXPECT_EQ(resumed.err, "Loaded State 2\n");
 }
@@ -67,8 +67,9 @@ TEST_F(HeadlessState, ARefusedLoadExitsWithoutRunning) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    if (c.write) write_text(dir / "resume(3).sav", c.contents);
-    Run load = run("--blargg --frames 200 --load-state 3");
+    if (c.write)
+      write_text(dir / "resume(3).sav", c.contents);
+    ToolRun load = run("--blargg --frames 200 --load-state 3");
     EXPECT_EQ(load.status, 65);
     EXPECT_EQ(load.err, "Unable to Load State 3\n");
     EXPECT_EQ(load.out, "") << "nothing ran, so nothing is reported";
@@ -77,7 +78,7 @@ TEST_F(HeadlessState, ARefusedLoadExitsWithoutRunning) {
 
 TEST_F(HeadlessState, ASaveThatCannotBeWrittenIsReported) {
   ::mkdir((dir / "resume(1).sav").c_str(), 0755);
-  Run save = run("--frames 5 --save-state 1");
+  ToolRun save = run("--frames 5 --save-state 1");
   EXPECT_EQ(save.err, "Unable to Save State 1\n");
 }
 
@@ -88,7 +89,7 @@ TEST_F(HeadlessState, BatteryFileIsWrittenAfterTheRunAndReadBack) {
   bytes[6] |= 0x02;
   write_file(image, bytes);
 
-  Run first = run("--blargg --frames 200");
+  ToolRun first = run("--blargg --frames 200");
   EXPECT_EQ(first.status, 0) << first.out;
   EXPECT_EQ(first.err, "");
   std::vector<u8> battery = read_file(dir / "resume.sav");
@@ -96,7 +97,7 @@ TEST_F(HeadlessState, BatteryFileIsWrittenAfterTheRunAndReadBack) {
   EXPECT_EQ(battery[0], 0x00) << "the final status";
   EXPECT_EQ(std::string(battery.begin() + 4, battery.begin() + 10), "Passed");
 
-  Run second = run("--frames 1");
+  ToolRun second = run("--frames 1");
   EXPECT_EQ(second.err, "Loaded SRAM\n");
 }
 
@@ -106,8 +107,8 @@ TEST_F(HeadlessState, PreviewConsolesNeverWriteTheBatteryFile) {
   write_file(image, bytes);
   std::vector<u8> old(8192, 0x33);
   write_file(dir / "resume.sav", old);
-  Run run_three = run("--frames 3 --consoles 3");
-  EXPECT_EQ(run_three.status, 0);
+  ToolRun three = run("--frames 3 --consoles 3");
+  EXPECT_EQ(three.status, 0);
   // Only the first console writes: its RAM started from the file and the
   // program changed the result area.
   std::vector<u8> battery = read_file(dir / "resume.sav");

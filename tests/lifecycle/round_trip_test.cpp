@@ -66,7 +66,9 @@ std::vector<u8> apu_block(Console& console) {
   return std::vector<u8>(state.begin() + layout.apu_offset, state.end());
 }
 
-std::string cartridge(const char* name) { return std::string(CORVEL_CARTRIDGE_DIR) + "/" + name + ".nes"; }
+std::string cartridge(const char* name) {
+  return std::string(CORVEL_CARTRIDGE_DIR) + "/" + name + ".nes";
+}
 
 class RoundTrip : public ::testing::Test {
  protected:
@@ -80,7 +82,8 @@ class RoundTrip : public ::testing::Test {
 TEST_F(RoundTrip, FramesAfterLoadingMatchTheFramesAfterSaving) {
   ASSERT_TRUE(open_rom(session, cartridge("lifecycle_motion"), 0));
   Console& console = *session.current;
-  for (int i = 0; i < 37; ++i) run_frames(console, 0);
+  for (int i = 0; i < 37; ++i)
+    run_frames(console, 0);
   std::vector<u8> state = save_state_bytes(console);
   std::vector<FrameSnapshot> first = run_and_record(console, 8);
   std::vector<u8> first_apu = apu_block(console);
@@ -107,14 +110,16 @@ TEST_F(RoundTrip, FramesAfterLoadingMatchTheFramesAfterSaving) {
 TEST_F(RoundTrip, AStateCarriesOverToAFreshConsole) {
   std::string path = cartridge("lifecycle_motion");
   ASSERT_TRUE(open_rom(session, path, 0));
-  for (int i = 0; i < 40; ++i) run_frames(*session.current, 0);
+  for (int i = 0; i < 40; ++i)
+    run_frames(*session.current, 0);
   std::vector<u8> state = save_state_bytes(*session.current);
   std::vector<FrameSnapshot> first = run_and_record(*session.current, 6);
 
   ASSERT_TRUE(open_rom(session, path, 0));
   ASSERT_TRUE(load_state_bytes(*session.current, state.data(), state.size()));
   std::vector<FrameSnapshot> second = run_and_record(*session.current, 6);
-  for (std::size_t i = 0; i < first.size(); ++i) EXPECT_TRUE(first[i] == second[i]) << "frame " << i;
+  for (std::size_t i = 0; i < first.size(); ++i)
+    EXPECT_TRUE(first[i] == second[i]) << "frame " << i;
 }
 
 // Index of the first line of the picture that differs between two frames,
@@ -122,7 +127,8 @@ TEST_F(RoundTrip, AStateCarriesOverToAFreshConsole) {
 int first_differing_line(const std::vector<u8>& a, const std::vector<u8>& b) {
   for (int line = 0; line < screen_height; ++line) {
     std::size_t at = static_cast<std::size_t>(line) * screen_width * 3;
-    if (std::memcmp(a.data() + at, b.data() + at, screen_width * 3) != 0) return line;
+    if (std::memcmp(a.data() + at, b.data() + at, screen_width * 3) != 0)
+      return line;
   }
   return -1;
 }

@@ -26,7 +26,8 @@ u32 get_u32(const std::vector<u8>& bytes, std::size_t offset) {
          (static_cast<u32>(bytes[offset + 3]) << 24);
 }
 void put_u32(std::vector<u8>& bytes, std::size_t offset, u32 value) {
-  for (int i = 0; i < 4; ++i) bytes[offset + i] = static_cast<u8>(value >> (8 * i));
+  for (int i = 0; i < 4; ++i)
+    bytes[offset + i] = static_cast<u8>(value >> (8 * i));
 }
 void put_f32(std::vector<u8>& bytes, std::size_t offset, float value) {
   u32 raw;
@@ -74,7 +75,8 @@ class StateTest : public ::testing::Test {
     console.irq_pending = 1;
     console.nmi_pending = 0;
     console.reset_pending = 1;
-    for (int i = 0; i < 0x8000; ++i) console.memory[i] = static_cast<u8>(i * 13 + (i >> 8));
+    for (int i = 0; i < 0x8000; ++i)
+      console.memory[i] = static_cast<u8>(i * 13 + (i >> 8));
     Ppu& ppu = *console.ppu;
     ppu.ctrl = 0x90;
     ppu.mask = 0x1E;
@@ -85,8 +87,10 @@ class StateTest : public ::testing::Test {
     ppu.vram_addr = 0x2345;
     ppu.temp_addr = 0x0456;
     ppu.fine_x = 5;
-    for (int i = 0; i < vram_bytes; ++i) ppu.vram[i] = static_cast<u8>(i * 7 + 1);
-    for (int i = 0; i < oam_bytes; ++i) ppu.oam[i] = static_cast<u8>(255 - i);
+    for (int i = 0; i < vram_bytes; ++i)
+      ppu.vram[i] = static_cast<u8>(i * 7 + 1);
+    for (int i = 0; i < oam_bytes; ++i)
+      ppu.oam[i] = static_cast<u8>(255 - i);
     Apu& apu = *console.apu;
     apu.status_reg = 0x0F;
     apu.pulse1_reg[0] = 0xBF;
@@ -118,7 +122,8 @@ TEST_F(StateTest, LayoutOfEveryBoard) {
     EXPECT_EQ(layout.apu_offset, 49470 + m);
 
     EXPECT_EQ(std::string(file.begin(), file.begin() + 11), "CorvelState");
-    EXPECT_EQ((std::vector<u8>(file.begin() + 11, file.begin() + 15)), (std::vector<u8>{0xE8, 0x03, 0x00, 0x00}));
+    EXPECT_EQ((std::vector<u8>(file.begin() + 11, file.begin() + 15)),
+              (std::vector<u8>{0xE8, 0x03, 0x00, 0x00}));
     float budget;
     std::memcpy(&budget, file.data() + 15, 4);
     EXPECT_EQ(budget, -37.5f);
@@ -128,7 +133,8 @@ TEST_F(StateTest, LayoutOfEveryBoard) {
     EXPECT_EQ(get_u32(file, 30), 0u);
     EXPECT_EQ(get_u32(file, 34), 1u);
     EXPECT_EQ(0, std::memcmp(file.data() + 38, console.memory.get(), 32768));
-    EXPECT_EQ(static_cast<i32>(get_u32(file, 32806)), console.mapper->mirroring) << "mirroring opens the block";
+    EXPECT_EQ(static_cast<i32>(get_u32(file, 32806)), console.mapper->mirroring)
+        << "mirroring opens the block";
 
     const std::size_t p = 32806 + m;
     const Ppu& ppu = *console.ppu;
@@ -139,7 +145,8 @@ TEST_F(StateTest, LayoutOfEveryBoard) {
     EXPECT_EQ(file[p + 11] | (file[p + 12] << 8), 0x2345);
     EXPECT_EQ(file[p + 13] | (file[p + 14] << 8), 0x0456);
     EXPECT_EQ(file[p + 15], 5);
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(file[p + 16 + 2 * i] | (file[p + 17 + 2 * i] << 8), ppu.nametable_base[i]);
+    for (int i = 0; i < 4; ++i)
+      EXPECT_EQ(file[p + 16 + 2 * i] | (file[p + 17 + 2 * i] << 8), ppu.nametable_base[i]);
     EXPECT_EQ(0, std::memcmp(file.data() + p + 24, ppu.vram.get(), vram_bytes));
     EXPECT_EQ(0, std::memcmp(file.data() + p + 24 + vram_bytes, ppu.oam.get(), oam_bytes));
 
@@ -254,7 +261,8 @@ TEST_F(StateTest, ASaveThatCannotBeWrittenSaysSoAndKeepsTheOldFile) {
 }
 
 TEST_F(StateTest, AReadOnlySlotIsNotReplaced) {
-  if (running_as_root()) GTEST_SKIP() << "root may write any file";
+  if (running_as_root())
+    GTEST_SKIP() << "root may write any file";
   open(0, 2, 1);
   write_text(dir / "game(1).sav", "old");
   ::chmod((dir / "game(1).sav").c_str(), 0444);
@@ -301,7 +309,8 @@ TEST_F(StateTest, BadFilesAreRefusedAndChangeNothing) {
        [&](std::vector<u8>& f, std::size_t m) { put_u32(f, apu_word(m, 9), 0xFFFFFFFFu); }},
       {"noise volume 16", 1, [&](std::vector<u8>& f, std::size_t m) { put_u32(f, apu_word(m, 10), 16); }},
       {"pulse 1 envelope 16", 1, [&](std::vector<u8>& f, std::size_t m) { put_u32(f, apu_word(m, 14), 16); }},
-      {"pulse 2 envelope 255", 1, [&](std::vector<u8>& f, std::size_t m) { put_u32(f, apu_word(m, 19), 255); }},
+      {"pulse 2 envelope 255", 1,
+       [&](std::vector<u8>& f, std::size_t m) { put_u32(f, apu_word(m, 19), 255); }},
       {"MMC1 shift count 5", 1, [](std::vector<u8>& f, std::size_t) { f[32806 + 5] = 5; }},
       {"MMC1 mirroring 4", 1, [](std::vector<u8>& f, std::size_t) { put_u32(f, 32806, 4); }},
       {"MMC2 latch 0 = 2", 9, [](std::vector<u8>& f, std::size_t) { put_u32(f, 32806 + 24, 2); }},
@@ -354,7 +363,8 @@ TEST_F(StateTest, AnotherImagesStateOnTheSameBoardKeepsWindowsInsideThisImage) {
   Console& big = open(1, 16, 16, "big.nes");
   // Select the last PRG and CHR banks through the serial register.
   auto serial = [&](u16 address, u8 value) {
-    for (int bit = 0; bit < 5; ++bit) big.mapper->cpu_write(address, static_cast<u8>((value >> bit) & 1));
+    for (int bit = 0; bit < 5; ++bit)
+      big.mapper->cpu_write(address, static_cast<u8>((value >> bit) & 1));
   };
   serial(0x8000, 0x1C);  // 16 KB PRG at $8000, 4 KB CHR banks
   serial(0xA000, 31);
@@ -365,12 +375,14 @@ TEST_F(StateTest, AnotherImagesStateOnTheSameBoardKeepsWindowsInsideThisImage) {
   Console& small = open(1, 2, 1, "small.nes");
   ASSERT_TRUE(load_state_bytes(small, big_state.data(), big_state.size()));
   auto& board = static_cast<mapper_mmc1&>(*small.mapper);
-  for (u32 offset : board.prg_bank) EXPECT_LT(offset, small.prg_size);
+  for (u32 offset : board.prg_bank)
+    EXPECT_LT(offset, small.prg_size);
   for (u32 offset : board.chr_bank) {
     EXPECT_GE(offset, small.prg_size);
     EXPECT_LT(offset, small.prg_size + small.chr_size);
   }
-  for (u32 address = 0x8000; address <= 0xFFFF; address += 0x0FFF) small.mapper->cpu_read(static_cast<u16>(address));
+  for (u32 address = 0x8000; address <= 0xFFFF; address += 0x0FFF)
+    small.mapper->cpu_read(static_cast<u16>(address));
 }
 
 TEST_F(StateTest, RefusedWhenTheFileIsNotARegularFile) {
@@ -378,7 +390,8 @@ TEST_F(StateTest, RefusedWhenTheFileIsNotARegularFile) {
   ::mkdir((dir / "game(1).sav").c_str(), 0755);
   ASSERT_EQ(::mkfifo((dir / "game(2).sav").c_str(), 0644), 0);
   press({vk_f1, vk_f2});
-  EXPECT_EQ(platform.messages, (std::vector<std::string>{"Unable to Load State 1", "Unable to Load State 2"}));
+  EXPECT_EQ(platform.messages,
+            (std::vector<std::string>{"Unable to Load State 1", "Unable to Load State 2"}));
 }
 
 TEST_F(StateTest, AHugeFileIsRefusedWithoutReadingItAll) {

@@ -44,14 +44,16 @@ class SessionTest : public ::testing::Test {
 
   // Fills the running game's battery RAM with a recognisable pattern.
   static void fill_battery_ram(Console& console, u8 seed) {
-    for (int i = 0; i < battery_ram_bytes; ++i) console.memory[0x6000 + i] = static_cast<u8>(seed + i * 7);
+    for (int i = 0; i < battery_ram_bytes; ++i)
+      console.memory[0x6000 + i] = static_cast<u8>(seed + i * 7);
   }
   static std::vector<u8> battery_ram(const Console& console) {
     return std::vector<u8>(console.memory.get() + 0x6000, console.memory.get() + 0x8000);
   }
   static std::vector<u8> pattern(u8 seed) {
     std::vector<u8> bytes(battery_ram_bytes);
-    for (int i = 0; i < battery_ram_bytes; ++i) bytes[i] = static_cast<u8>(seed + i * 7);
+    for (int i = 0; i < battery_ram_bytes; ++i)
+      bytes[i] = static_cast<u8>(seed + i * 7);
     return bytes;
   }
 };
@@ -83,7 +85,8 @@ TEST_F(SessionTest, PowerUpSetsTheCpuValuesAndClearsMemory) {
   EXPECT_EQ(console.cycle_budget, 0.0f);
   EXPECT_EQ(console.apu_cycles, 0.0f);
   ASSERT_TRUE(console.memory);
-  for (int address = 0; address < memory_bytes; ++address) ASSERT_EQ(console.memory[address], 0) << address;
+  for (int address = 0; address < memory_bytes; ++address)
+    ASSERT_EQ(console.memory[address], 0) << address;
   EXPECT_EQ(console.ppu->console, &console);
   EXPECT_EQ(console.apu->console, &console);
   EXPECT_EQ(console.mapper->console, &console);
@@ -163,7 +166,8 @@ TEST_F(SessionTest, BatteryRamSurvivesReopening) {
 TEST_F(SessionTest, AShortBatteryFileLoadsWhatItHolds) {
   std::string path = image("zelda.nes", true);
   std::vector<u8> partial(100);
-  for (int i = 0; i < 100; ++i) partial[i] = static_cast<u8>(i + 1);
+  for (int i = 0; i < 100; ++i)
+    partial[i] = static_cast<u8>(i + 1);
   write_file(dir / "zelda.sav", partial);
   ASSERT_TRUE(open_rom(session, path, 0));
   std::vector<u8> expected(battery_ram_bytes, 0);
@@ -218,8 +222,8 @@ TEST_F(SessionTest, SoftwareResetOnlyRaisesTheResetLatch) {
 
 TEST_F(SessionTest, GalleryFillsCellsFromTheTopLeftWithoutGaps) {
   write_text(dir / "text.nes", "not an image at all");
-  session.recent = {image("a.nes"), "", image("b.nes"), dir / "missing.nes", dir / "text.nes", image("c.nes"),
-                    "", "", ""};
+  session.recent = {
+      image("a.nes"), "", image("b.nes"), dir / "missing.nes", dir / "text.nes", image("c.nes"), "", "", ""};
   enter_gallery(session);
   EXPECT_EQ(session.mode, mode_gallery);
   EXPECT_EQ(session.gallery_warmup, 180);
@@ -266,7 +270,8 @@ TEST_F(SessionTest, GalleryConsolesAreClosedWithoutWritingBatteryFiles) {
   ASSERT_TRUE(session.gallery[0]);
   fill_battery_ram(*session.gallery[0], 5);
   ASSERT_TRUE(open_rom(session, b, 0));
-  for (const auto& cell : session.gallery) EXPECT_FALSE(cell);
+  for (const auto& cell : session.gallery)
+    EXPECT_FALSE(cell);
   EXPECT_FALSE(file_exists(dir / "a.sav"));
 }
 
