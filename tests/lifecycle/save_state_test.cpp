@@ -8,10 +8,12 @@
 #include <cstring>
 #include <functional>
 #include <limits>
+#include <random>
 
 #include "audio/apu.h"
 #include "cartridge/boards.h"
 #include "core/console.h"
+#include "core/scheduler.h"
 #include "lifecycle/power.h"
 #include "lifecycle/session.h"
 #include "lifecycle_support.h"
@@ -403,6 +405,38 @@ TEST_F(StateTest, AHugeFileIsRefusedWithoutReadingItAll) {
   }
   press({vk_f1});
   EXPECT_EQ(platform.messages, std::vector<std::string>{"Unable to Load State 1"});
+}
+
+// Random damage to the parts of the file that hold registers, offsets and
+// counters (not the plain memory dumps): whatever is accepted must run.
+TEST_F(StateTest, RandomlySpoiledStatesAreRefusedOrRunSafely) {
+  std::mt19937 random(20261206);
+  for (const Board& board : boards) {
+    SCOPED_TRACE(board.number);
+    Console& console = open(board.number, board.prg_banks, board.chr_banks);
+    run_frames(console, 2);
+    const std::vector<u8> good = save_state_bytes(console);
+    const std::size_t m = board.block;
+    // The console fields, the mapper block, the PPU registers, the APU block.
+    const std::pair<std::size_t, std::size_t> areas[] = {
+        {11, 38}, {32806, 32806 + m}, {32806 + m, 32806 + m + 24}, {49470 + m, 49578 + m}};
+    int accepted = 0;
+    for (int round = 0; round < 150; ++round) {
+      std::vector<u8> file = good;
+      int flips = 1 + static_cast<int>(random() % 4);
+      for (int i = 0; i < flips; ++i) {
+        const auto& area = areas[random() % 4];
+        std::size_t at = area.first + random() % (area.second - area.first);
+        file[at] = static_cast<u8>(random());
+      }
+      if (load_state_bytes(console, file.data(), file.size())) {
+        ++accepted;
+        run_frames(console, 0);
+      }
+      ASSERT_TRUE(load_state_bytes(console, good.data(), good.size()));
+    }
+    EXPECT_GT(accepted, 0) << "some damage is harmless and must still load";
+  }
 }
 
 }  // namespace
