@@ -15,6 +15,7 @@ class Platform;
 constexpr int recent_count = 9;
 constexpr int gallery_cells = 9;
 constexpr int gallery_warmup_steps = 180;
+constexpr int state_slots = 4;
 
 enum : int {
   mode_none = -1,
@@ -32,8 +33,8 @@ enum : int {
 };
 
 struct Session {
-  std::unique_ptr<Console> current;                                // the running game
-  std::array<std::unique_ptr<Console>, gallery_cells> gallery;     // row by row
+  std::unique_ptr<Console> current;                             // the running game
+  std::array<std::unique_ptr<Console>, gallery_cells> gallery;  // row by row
   int mode = mode_none;
   int gallery_warmup = 0;
   int gallery_hover = -1;
@@ -41,11 +42,16 @@ struct Session {
   std::array<std::string, recent_count> recent;  // most recent first; "" is empty
   std::string settings_path;                     // the recent-list file
 
-  Platform* platform = nullptr;          // keys, messages, audio pause; not owned
-  ChunkCallback on_chunk = nullptr;      // where the running game's sound goes
+  Platform* platform = nullptr;      // keys, messages, audio pause; not owned
+  ChunkCallback on_chunk = nullptr;  // where the running game's sound goes
   void* on_chunk_user = nullptr;
   void (*set_playing)(void* user, bool playing) = nullptr;  // "a console is playing" flag
   void* set_playing_user = nullptr;
+
+  // The save-state keys F1-F4: down at the previous poll, and went down at
+  // this poll (set for exactly one poll per press).
+  std::array<bool, state_slots> state_key_held{};
+  std::array<bool, state_slots> state_key_pressed{};
 
   Session();
   ~Session();
@@ -61,6 +67,11 @@ void software_reset(Session& session);
 // Closes the running game (battery written) when the program quits.
 void close_current(Session& session);
 
+// Records a path as the most recent entry. Paths shorter than 2 characters
+// or holding a line break are refused; a path already listed stays where it is.
 void add_recent(Session& session, const std::string& path);
-// The path with the extension of its file name removed.
+// The path with the extension of its file name removed: everything from the
+// last dot of the last path component. A dot in a directory name is kept.
 std::string strip_extension(const std::string& path);
+// The absolute form of a path, with links resolved when the file exists.
+std::string absolute_path(const std::string& path);

@@ -1,1 +1,268 @@
-int main() { return 64; }
+// corvel-headless: runs an image with no window and no audio device, for
+// tests, benchmarks and scripted use.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "audio/apu.h"
+#include "cartridge/ines.h"
+#include "core/console.h"
+#include "core/controller.h"
+#include "core/scheduler.h"
+#include "cpu/cpu.h"
+#include "input_script.h"
+#include "lifecycle/power.h"
+#include "platform/platform.h"
+#include "result_protocol.h"
+
+namespace {
+
+enum ExitCode {
+  exit_ran = 0,
+  exit_test_failed = 1,
+  exit_no_result = 3,
+  exit_usage = 64,
+  exit_state_refused = 65,
+  exit_cannot_load = 66,
+};
+
+const char usage_text[] =
+    "usage: corvel-headless [--frames N] [--screenshot OUT.png] [--audio OUT.wav] [--input SCRIPT]\n"
+    "                       [--trace OUT.log] [--entry HEX] [--blargg] [--bench]\n"
+    "                       [--load-state N] [--save-state N] [--sound on|off] [--consoles K] ROM\n";
+
+struct Options {
+  long frames = 600;
+  std::string screenshot;
+  std::string audio;
+  std::string input;
+  std::string trace;
+  long entry = -1;
+  bool blargg = false;
+  bool bench = false;
+  int load_state = 0;
+  int save_state = 0;
+  bool sound = true;
+  int consoles = 1;
+  std::string rom;
+};
+
+bool parse_number(const std::string& text, int base, long low, long high, long& out) {
+  if (text.empty())
+    return false;
+  char* end = nullptr;
+  long value = std::strtol(text.c_str(), &end, base);
+  if (*end != '\0' || value < low || value > high)
+    return false;
+  out = value;
+  return true;
+}
+
+// Returns an empty string when the options are good, else what is wrong.
+std::string parse_options(int argc, char** argv, Options& options) {
+  for (int i = 1; i < argc; i++) {
+    std::string arg = argv[i];
+    auto value = [&](std::string& out) {
+      if (i + 1 >= argc)
+        return false;
+      out = argv[++i];
+      return true;
+    };
+    std::string text;
+    long number = 0;
+    if (arg == "--blargg") {
+      options.blargg = true;
+    } else if (arg == "--bench") {
+      options.bench = true;
+    } else if (arg == "--frames") {
+      if (!value(text) || !parse_number(text, 10, 0, 100000000, options.frames))
+        return "--frames needs a count";
+    } else if (arg == "--screenshot") {
+      if (!value(options.screenshot))
+        return "--screenshot needs a file name";
+    } else if (arg == "--audio") {
+      if (!value(options.audio))
+        return "--audio needs a file name";
+    } else if (arg == "--input") {
+      if (!value(options.input))
+        return "--input needs a file name";
+    } else if (arg == "--trace") {
+      if (!value(options.trace))
+        return "--trace needs a file name";
+    } else if (arg == "--entry") {
+      if (!value(text) || !parse_number(text, 16, 0, 0xFFFF, options.entry))
+        return "--entry needs a hex address";
+    } else if (arg == "--load-state" || arg == "--save-state") {
+      if (!value(text) || !parse_number(text, 10, 1, 4, number))
+        return arg + " needs a slot 1-4";
+      (arg == "--load-state" ? options.load_state : options.save_state) = static_cast<int>(number);
+    } else if (arg == "--sound") {
+      if (!value(text) || (text != "on" && text != "off"))
+        return "--sound needs on or off";
+      options.sound = text == "on";
+    } else if (arg == "--consoles") {
+      if (!value(text) || !parse_number(text, 10, 1, 64, number))
+        return "--consoles needs a count 1-64";
+      options.consoles = static_cast<int>(number);
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      return "unknown option " + arg;
+    } else if (options.rom.empty()) {
+      options.rom = arg;
+    } else {
+      return "only one image can be given";
+    }
+  }
+  if (options.rom.empty())
+    return "no image given";
+  if (!options.screenshot.empty())
+    return "--screenshot is not built yet";
+  if (!options.audio.empty())
+    return "--audio is not built yet";
+  if (options.load_state || options.save_state)
+    return "--load-state and --save-state are not built yet";
+  return "";
+}
+
+// Scripted keys instead of a keyboard; on-screen messages go to stderr.
+class HeadlessPlatform : public Platform {
+ public:
+  InputScript script;
+  long frame = 0;
+
+  bool key_down(int virtual_key) override {
+    u8 buttons = buttons_at(script, frame);
+    for (int bit = 0; bit < 8; bit++) {
+      if (controller_keys[bit] == virtual_key)
+        return buttons & (1 << bit);
+    }
+    return false;
+  }
+  void show_message(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
+  void message_box(const std::string& title, const std::string& text) override {
+    std::fprintf(stderr, "%s:\n%s\n", title.c_str(), text.c_str());
+  }
+  void pause_audio(bool) override {}
+};
+
+void write_trace_line(const Console& c, void* user) {
+  std::fprintf(static_cast<FILE*>(user), "%04X A:%02X X:%02X Y:%02X P:%02X SP:%02X\n", c.pc, c.a, c.x, c.y,
+               c.p, c.s);
+}
+
+bool read_file(const std::string& path, std::string& text) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in)
+    return false;
+  std::ostringstream buffer;
+  buffer << in.rdbuf();
+  text = buffer.str();
+  return true;
+}
+
+int run(const Options& options) {
+  HeadlessPlatform platform;
+  if (!options.input.empty()) {
+    std::string text, error;
+    if (!read_file(options.input, text)) {
+      std::fprintf(stderr, "corvel-headless: cannot read input script %s\n", options.input.c_str());
+      return exit_usage;
+    }
+    if (!parse_input_script(text, platform.script, error)) {
+      std::fprintf(stderr, "corvel-headless: %s\n", error.c_str());
+      return exit_usage;
+    }
+  }
+
+  std::vector<std::unique_ptr<Console>> consoles;
+  for (int k = 0; k < options.consoles; k++) {
+    auto console = std::make_unique<Console>();
+    console->platform = &platform;
+    if (!load_rom(*console, options.rom)) {
+      std::fprintf(stderr, "corvel-headless: cannot load image %s\n", options.rom.c_str());
+      return exit_cannot_load;
+    }
+    bool sound = k == 0 && options.sound;
+    if (power_up(*console, nullptr, nullptr, sound ? 1 : 0) <= 0) {
+      std::fprintf(stderr, "corvel-headless: cannot power up %s\n", options.rom.c_str());
+      close_console(*console, 1);
+      return exit_cannot_load;
+    }
+    if (options.entry >= 0) {
+      cpu_take_reset(*console);
+      console->pc = static_cast<u16>(options.entry);
+      console->s = 0xFD;
+    }
+    consoles.push_back(std::move(console));
+  }
+  Console& first = *consoles[0];
+
+  FILE* trace = nullptr;
+  if (!options.trace.empty()) {
+    trace = std::fopen(options.trace.c_str(), "w");
+    if (trace == nullptr) {
+      std::fprintf(stderr, "corvel-headless: cannot write %s\n", options.trace.c_str());
+      return exit_usage;
+    }
+    first.trace_hook = write_trace_line;
+    first.trace_user = trace;
+  }
+
+  ResultWatch watch;
+  auto start = std::chrono::steady_clock::now();
+  long frames_run = 0;
+  for (long frame = 0; frame < options.frames; frame++) {
+    platform.frame = frame;
+    for (auto& console : consoles)
+      run_frames(*console, 0);
+    frames_run++;
+    if (options.blargg) {
+      watch_result(first, watch);
+      if (watch.finished)
+        break;
+    }
+  }
+  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  if (trace != nullptr)
+    std::fclose(trace);
+
+  int code = exit_ran;
+  if (options.bench) {
+    long total = frames_run * static_cast<long>(consoles.size());
+    double fps = seconds > 0 ? static_cast<double>(total) / seconds : 0;
+    std::printf("frames: %ld seconds: %.3f fps: %.1f\n", total, seconds, fps);
+    if (consoles.size() > 1)
+      std::printf("consoles: %zu fps per console: %.1f\n", consoles.size(), fps / consoles.size());
+  }
+  if (options.blargg) {
+    std::string text = result_text(first);
+    if (!text.empty())
+      std::printf("%s\n", text.c_str());
+    if (watch.finished) {
+      std::printf("status: %d\n", watch.status);
+      code = watch.status == 0 ? exit_ran : exit_test_failed;
+    } else {
+      std::printf("status: none (no result within %ld frames)\n", options.frames);
+      code = exit_no_result;
+    }
+  }
+  for (auto& console : consoles)
+    close_console(*console, 0);
+  return code;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  std::string error = parse_options(argc, argv, options);
+  if (!error.empty()) {
+    std::fprintf(stderr, "corvel-headless: %s\n%s", error.c_str(), usage_text);
+    return exit_usage;
+  }
+  return run(options);
+}

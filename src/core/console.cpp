@@ -1,0 +1,61 @@
+// The Console record and the CPU memory bus.
+#include "core/console.h"
+
+#include "audio/apu.h"
+#include "cartridge/mapper.h"
+#include "core/controller.h"
+#include "ppu/ppu.h"
+
+Console::Console() = default;
+Console::~Console() = default;
+
+// Reads are decoded most common first: work RAM, the PPU registers, the
+// cartridge, and only then the single I/O addresses. There is no open bus:
+// anything nothing answers reads back what the memory array holds there,
+// which for the APU's write-only registers stays 0.
+u8 bus_read(Console& console, u16 address) {
+  if (address < 0x2000)
+    return console.memory[address & 0x07FF];
+  if (address < 0x4000)
+    return ppu_read(*console.ppu, static_cast<u16>(0x2000 + (address & 7)));
+  if (address >= 0x8000)
+    return console.mapper->cpu_read(address);
+  if (address == 0x4015)
+    return apu_read_status(*console.apu, address);
+  if (address == 0x4016)
+    return controller_read(console);
+  if (address == 0x4017)
+    return 0;  // no second controller
+  return console.memory[address];
+}
+
+void bus_write(Console& console, u16 address, u8 value) {
+  if (address < 0x2000) {
+    console.memory[address & 0x07FF] = value;
+  } else if (address < 0x4000) {
+    ppu_write(*console.ppu, static_cast<u16>(0x2000 + (address & 7)), value);
+  } else if (address == 0x4014) {
+    sprite_dma(console, value);
+  } else if (address == 0x4016) {
+    controller_strobe(console, value);
+  } else if (address <= 0x4017) {
+    apu_write(*console.apu, address, value);
+  } else if (address >= 0x8000) {
+    console.mapper->cpu_write(address, value);
+  } else {
+    console.memory[address] = value;  // $4018-$7FFF, battery RAM included
+  }
+}
+
+// The source is the memory array itself, not the bus: a page in $08-$3F copies
+// the array's (always zero) bytes there rather than the RAM mirrors or the PPU
+// registers, and a page in $80-$FF copies zeros, never the cartridge. The copy
+// starts at the PPU's sprite address and wraps around sprite memory.
+void sprite_dma(Console& console, u8 page) {
+  Ppu& ppu = *console.ppu;
+  const u8* source = console.memory.get() + page * 256;
+  for (int i = 0; i < 256; i++)
+    ppu.oam[(ppu.oam_addr + i) & 0xFF] = source[i];
+  // The transfer stalls the CPU: 512 ticks, 10 2/3 CPU cycles, charged at once.
+  console.cycle_budget -= sprite_dma_ticks;
+}
