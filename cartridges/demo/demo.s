@@ -945,8 +945,10 @@ title_update:
     and #31
     tay
     lda sine,y
+    cmp #$80                    ; half the wave: -6 to +6
+    ror a
     clc
-    adc #140
+    adc #156
     sta tmp+1
     lda title_x
     sta tmp+0
