@@ -11,10 +11,6 @@
 
 namespace {
 
-// The audio device's thread reads the ring until the process is gone, so it
-// lives in static storage rather than with the host.
-AudioRing audio_ring_storage;
-
 void set_playing(void* ring, bool playing) {
   static_cast<AudioRing*>(ring)->playing.store(playing, std::memory_order_release);
 }
@@ -22,12 +18,15 @@ void set_playing(void* ring, bool playing) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  Host host(audio_ring_storage);
+  // The audio device's thread reads the ring until the process is gone, so
+  // it is the process's ring rather than the host's.
+  AudioRing& ring = process_audio_ring();
+  Host host(ring);
   host.session.platform = &host.platform;
   host.session.on_chunk = audio_push;
-  host.session.on_chunk_user = &audio_ring_storage;
+  host.session.on_chunk_user = &ring;
   host.session.set_playing = set_playing;
-  host.session.set_playing_user = &audio_ring_storage;
+  host.session.set_playing_user = &ring;
 
   Fl::visual(FL_RGB);
   create_main_window(host);
