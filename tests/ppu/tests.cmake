@@ -3,3 +3,6 @@
 target_sources(corvel_tests PRIVATE ${CMAKE_SOURCE_DIR}/tools/headless/png_writer.cpp)
 target_include_directories(corvel_tests PRIVATE ${CMAKE_SOURCE_DIR}/tools/headless)
 target_link_libraries(corvel_tests PRIVATE PNG::PNG)
+
+# Cartridges that measure the PPU's flags themselves.
+corvel_cartridge_test(picture_flags 120)
