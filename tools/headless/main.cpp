@@ -19,6 +19,7 @@
 #include "lifecycle/power.h"
 #include "platform/platform.h"
 #include "result_protocol.h"
+#include "wav_writer.h"
 
 namespace {
 
@@ -121,8 +122,6 @@ std::string parse_options(int argc, char** argv, Options& options) {
     return "no image given";
   if (!options.screenshot.empty())
     return "--screenshot is not built yet";
-  if (!options.audio.empty())
-    return "--audio is not built yet";
   if (options.load_state || options.save_state)
     return "--load-state and --save-state are not built yet";
   return "";
@@ -148,6 +147,27 @@ class HeadlessPlatform : public Platform {
   }
   void pause_audio(bool) override {}
 };
+
+// --audio: every chunk the first console's APU delivers, kept in memory and
+// written as one WAV file after the run.
+struct AudioCapture {
+  std::vector<i16> samples;
+  int sample_rate = 44100;
+};
+
+void capture_chunk(void* user, const i16* samples, int count, int sample_rate) {
+  auto* capture = static_cast<AudioCapture*>(user);
+  capture->samples.insert(capture->samples.end(), samples, samples + count);
+  capture->sample_rate = sample_rate;
+}
+
+bool write_captured_audio(const std::string& path, const AudioCapture& capture) {
+  std::string error;
+  if (write_wav(path, capture.samples, capture.sample_rate, &error))
+    return true;
+  std::fprintf(stderr, "corvel-headless: %s\n", error.c_str());
+  return false;
+}
 
 void write_trace_line(const Console& c, void* user) {
   std::fprintf(static_cast<FILE*>(user), "%04X A:%02X X:%02X Y:%02X P:%02X SP:%02X\n", c.pc, c.a, c.x, c.y,
@@ -178,6 +198,7 @@ int run(const Options& options) {
     }
   }
 
+  AudioCapture capture;
   std::vector<std::unique_ptr<Console>> consoles;
   for (int k = 0; k < options.consoles; k++) {
     auto console = std::make_unique<Console>();
@@ -187,7 +208,9 @@ int run(const Options& options) {
       return exit_cannot_load;
     }
     bool sound = k == 0 && options.sound;
-    if (power_up(*console, nullptr, nullptr, sound ? 1 : 0) <= 0) {
+    bool capture_audio = sound && !options.audio.empty();
+    if (power_up(*console, capture_audio ? capture_chunk : nullptr, capture_audio ? &capture : nullptr,
+                 sound ? 1 : 0) <= 0) {
       std::fprintf(stderr, "corvel-headless: cannot power up %s\n", options.rom.c_str());
       close_console(*console, 1);
       return exit_cannot_load;
@@ -250,6 +273,8 @@ int run(const Options& options) {
       code = exit_no_result;
     }
   }
+  if (!options.audio.empty() && !write_captured_audio(options.audio, capture) && code == exit_ran)
+    code = exit_usage;
   for (auto& console : consoles)
     close_console(*console, 0);
   return code;
