@@ -1,0 +1,40 @@
+#include "host/audio_device.h"
+
+#include <SDL.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "audio/audio_ring.h"
+
+namespace {
+
+constexpr int device_rate = 44100;
+constexpr int device_buffer_frames = 2205;  // 50 ms, one chunk of the APU
+
+void SDLCALL fill_stream(void* user, Uint8* stream, int length) {
+  audio_callback(*static_cast<AudioRing*>(user), stream, length);
+}
+
+[[noreturn]] void fail(const char* what) {
+  std::fprintf(stderr, "corvel: cannot open the audio device: %s: %s\n", what, SDL_GetError());
+  std::exit(1);
+}
+
+}  // namespace
+
+void audio_open(AudioRing& ring) {
+  if (SDL_Init(SDL_INIT_AUDIO) < 0)
+    fail("SDL_Init");
+  SDL_AudioSpec desired{};
+  desired.freq = device_rate;
+  desired.format = AUDIO_U8;
+  desired.channels = 1;
+  desired.samples = device_buffer_frames;
+  desired.callback = fill_stream;
+  desired.userdata = &ring;
+  // No obtained format is asked for: SDL converts to whatever the hardware
+  // needs, and the callback always sees this one. The device starts paused.
+  if (SDL_OpenAudio(&desired, nullptr) < 0)
+    fail("SDL_OpenAudio");
+}

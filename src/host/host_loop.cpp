@@ -1,0 +1,93 @@
+#include <FL/Fl.H>
+#include <FL/Fl_Double_Window.H>
+
+#include <chrono>
+#include <thread>
+
+#include "core/console.h"
+#include "core/scheduler.h"
+#include "host/audio_device.h"
+#include "host/gl_view.h"
+#include "host/host.h"
+#include "host/pacing.h"
+#include "lifecycle/gallery.h"
+#include "lifecycle/recent_list.h"
+#include "lifecycle/save_state.h"
+
+namespace {
+
+// The pointer in the picture area's pixels, asked of the X server at the
+// moment it is needed, as the gallery's hover and click are polled.
+GalleryPointer read_pointer(Host& host) {
+  GalleryPointer pointer;
+  int x = 0;
+  int y = 0;
+  Fl::get_mouse(x, y);
+  pointer.x = x - host.view->x_root();
+  pointer.y = y - host.view->y_root();
+  pointer.viewport_width = host.presentation.viewport_width;
+  pointer.viewport_height = host.presentation.viewport_height;
+  pointer.focused = host.platform.focused();
+  pointer.button_down = host.platform.key_down(vk_lbutton);
+  return pointer;
+}
+
+}  // namespace
+
+void host_startup(Host& host, const char* command_line_path) {
+  read_recent_list(host.session);
+  enter_gallery(host.session);
+  audio_open(host.ring);
+  create_textures(host.presentation);
+  if (command_line_path != nullptr)
+    open_rom(host.session, command_line_path, 1);
+}
+
+void message_loop(Host& host) {
+  while (!host.quit && host.main_window->shown()) {
+    if (Fl::ready()) {
+      // The audio thread stays out while an event is handled: a command may
+      // replace the consoles or run a modal box.
+      host.platform.pause_audio(true);
+      Fl::check();
+      host.platform.pause_audio(false);
+    } else {
+      host_step(host);
+    }
+  }
+}
+
+void host_step(Host& host) {
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point start = Clock::now();
+  Session& session = host.session;
+
+  if (session.mode == mode_game && session.current) {
+    const bool fast_forward = host.platform.key_down(vk_v);
+    run_frames(*session.current, game_extra_frames(fast_forward));
+    present_frame(host.presentation, *session.current);
+  } else if (session.mode == mode_gallery) {
+    if (gallery_step(session, host.presentation.message.message_frames, read_pointer(host))) {
+      present_gallery(host.presentation, session.gallery);
+    }
+  }
+  poll_state_hotkeys(session);
+
+  const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+  const long long sleep_ms = pacing_sleep_ms(elapsed);
+  if (sleep_ms > 0)
+    std::this_thread::sleep_for(std::chrono::milliseconds(sleep_ms));
+}
+
+void host_shutdown(Host& host) {
+  host.platform.pause_audio(false);
+  close_current(host.session);
+  write_recent_list(host.session);
+  gl_teardown(host.presentation);
+  host.platform.set_main_window(nullptr);
+  host.main_window->hide();
+  delete host.main_window;
+  host.main_window = nullptr;
+  host.menu_bar = nullptr;
+  host.view = nullptr;
+}

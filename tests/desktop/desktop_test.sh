@@ -1,0 +1,268 @@
+#!/usr/bin/env bash
+# The desktop shell, for real: an X server (Xvfb), real key presses and mouse
+# clicks (xdotool), real screenshots (ImageMagick) and SDL's disk audio driver,
+# which writes the played sound to a file.
+#
+#   desktop_test.sh CORVEL CARTRIDGE_DIR [SCREENSHOT_DIR]
+#
+# The cartridge desktop_view shows a backdrop colour with a white block,
+# turns the backdrop yellow while Space (A) is held, plays a tone and counts
+# its boots in battery RAM. Copies of it with other backdrop colours stand
+# for different games in the gallery.
+set -euo pipefail
+
+corvel=$1
+cartridges=$2
+shots=${3:-}
+
+# Re-run under a private X server.
+if [ -z "${CORVEL_UNDER_XVFB:-}" ]; then
+  export CORVEL_UNDER_XVFB=1
+  exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
+fi
+
+work=$(mktemp -d)
+work=$(realpath "$work")
+corvel_pid=
+cleanup() {
+  if [ -n "$corvel_pid" ] && kill -0 "$corvel_pid" 2>/dev/null; then kill "$corvel_pid" 2>/dev/null || true; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*" >&2
+  if [ -n "$shots" ]; then mkdir -p "$shots" && import -window root "$shots/failure.png" || true; fi
+  [ -f "$work/corvel.log" ] && sed 's/^/corvel: /' "$work/corvel.log" >&2
+  exit 1
+}
+step() { echo "-- $*"; }
+
+# Polls a condition (a command) every 0.1 s for at most the given seconds.
+wait_until() {
+  local seconds=$1
+  shift
+  local tries=$((seconds * 10))
+  while ! "$@"; do
+    tries=$((tries - 1))
+    [ "$tries" -gt 0 ] || return 1
+    sleep 0.1
+  done
+}
+
+# --- The images, the settings and a battery file --------------------------
+mkdir -p "$work/roms" "$work/config"
+# The backdrop colour is the byte at file offset 32768 ($FFF0).
+make_copy() { # name colour
+  cp "$cartridges/desktop_view.nes" "$work/roms/$1.nes"
+  printf "\\x$2" | dd of="$work/roms/$1.nes" bs=1 seek=32768 conv=notrunc status=none
+}
+make_copy red 16
+make_copy blue 12
+make_copy green 1a
+# blue has been played before: five boots recorded in its battery RAM ($7020).
+head -c 8192 /dev/zero >"$work/roms/blue.sav"
+printf '\x05' | dd of="$work/roms/blue.sav" bs=1 seek=$((0x1020)) conv=notrunc status=none
+# A recent list of three lines, one of them an image that no longer exists.
+printf '%s\n' "$work/roms/blue.nes" "$work/roms/missing.nes" "$work/roms/green.nes" \
+  >"$work/config/CorvelSettings.txt"
+
+# --- Start with an image on the command line (a relative path) ------------
+step "start corvel red.nes"
+(
+  cd "$work/roms"
+  CORVEL_CONFIG_DIR="$work/config" SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/audio.raw" \
+    exec "$corvel" red.nes
+) >"$work/corvel.log" 2>&1 &
+corvel_pid=$!
+
+window=
+find_window() { window=$(xdotool search --name '^Corvel$' 2>/dev/null | head -1); [ -n "$window" ]; }
+wait_until 20 find_window || fail "no window titled Corvel"
+xdotool windowfocus --sync "$window" 2>/dev/null || true
+xdotool windowactivate --sync "$window" 2>/dev/null || true
+
+# Window geometry: the picture area starts under the 25-pixel menu bar.
+eval "$(xdotool getwindowgeometry --shell "$window")"
+origin_x=$X
+origin_y=$((Y + 25))
+[ "$WIDTH" -eq 512 ] || fail "window width $WIDTH, expected 512"
+[ "$HEIGHT" -eq 537 ] || fail "window height $HEIGHT, expected 512 + menu bar"
+
+shot="$work/shot.png"
+screenshot() { import -window root "$shot"; }
+keep_shot() { [ -z "$shots" ] || { mkdir -p "$shots" && cp "$shot" "$shots/$1.png"; }; }
+
+# The colour class of a pixel of the picture area in the last screenshot.
+colour_at() { # x y (picture-area pixels)
+  local x=$((origin_x + $1)) y=$((origin_y + $2)) r g b
+  read -r r g b < <(convert "$shot" -format \
+    "%[fx:int(255*p{$x,$y}.r+0.5)] %[fx:int(255*p{$x,$y}.g+0.5)] %[fx:int(255*p{$x,$y}.b+0.5)]\n" info:)
+  if [ "$r" -gt 200 ] && [ "$g" -gt 200 ] && [ "$b" -gt 200 ]; then echo white
+  elif [ "$r" -gt 180 ] && [ "$g" -gt 120 ] && [ "$b" -lt 110 ]; then echo yellow
+  elif [ "$r" -gt 120 ] && [ "$g" -lt 110 ] && [ "$b" -lt 110 ]; then echo red
+  elif [ "$b" -gt 150 ] && [ "$r" -lt 150 ] && [ "$g" -lt 150 ]; then echo blue
+  elif [ "$g" -gt 100 ] && [ "$r" -lt 130 ] && [ "$b" -lt 100 ]; then echo green
+  elif [ "$r" -ge 110 ] && [ "$r" -le 150 ] && [ "$g" -ge 110 ] && [ "$g" -le 150 ] &&
+    [ "$b" -ge 110 ] && [ "$b" -le 150 ]; then echo grey
+  elif [ "$r" -lt 40 ] && [ "$g" -lt 40 ] && [ "$b" -lt 40 ]; then echo black
+  else echo "other($r,$g,$b)"; fi
+}
+# True when every "x y class" triple matches a fresh screenshot.
+picture_is() {
+  screenshot
+  while [ $# -gt 0 ]; do
+    [ "$(colour_at "$1" "$2")" = "$3" ] || return 1
+    shift 3
+  done
+}
+expect_picture() { # seconds description x y class ...
+  local seconds=$1 what=$2
+  shift 2
+  if ! wait_until "$seconds" picture_is "$@"; then
+    local got="" args=("$@")
+    for ((i = 0; i < ${#args[@]}; i += 3)); do got+=" (${args[i]},${args[i + 1]})=$(colour_at "${args[i]}" "${args[i + 1]}")"; done
+    fail "$what:$got"
+  fi
+}
+focus() { xdotool windowfocus --sync "$window" 2>/dev/null || true; }
+press() { # keys held together for a moment, then released in reverse order
+  focus
+  xdotool keydown "$@"
+  sleep 0.3
+  local reversed=()
+  for key in "$@"; do reversed=("$key" "${reversed[@]}"); done
+  xdotool keyup "${reversed[@]}"
+}
+click_at() { # window-relative x y; the button is held across several host steps
+  xdotool mousemove --window "$window" "$1" "$2"
+  sleep 0.2
+  xdotool mousedown 1
+  sleep 0.2
+  xdotool mouseup 1
+}
+# Menu bar items, window-relative.
+menu_file=(21 12)
+menu_gallery=(75 12)
+menu_emulation=(152 12)
+menu_debug=(228 12)
+dialog_gone() { ! xdotool search --name "^$1\$" >/dev/null 2>&1; }
+dialog_up() { dialog=$(xdotool search --name "^$1\$" 2>/dev/null | head -1); [ -n "$dialog" ]; }
+close_dialog() { # title
+  wait_until 10 dialog_up "$1" || fail "no dialog titled $1"
+  xdotool windowfocus --sync "$dialog" 2>/dev/null || true
+  sleep 0.2
+  screenshot
+  keep_shot "$(echo "$1" | tr ' A-Z' '_a-z')"
+  xdotool key --window "$dialog" Return 2>/dev/null || xdotool key Return
+  wait_until 10 dialog_gone "$1" || fail "dialog $1 did not close"
+  focus
+}
+
+# --- The game's picture ---------------------------------------------------
+step "game picture"
+expect_picture 20 "red backdrop with a white block" 40 40 red 256 256 white 470 470 red
+keep_shot game
+
+step "Space reaches the game as the A button"
+focus
+xdotool keydown space
+expect_picture 10 "backdrop while A is held" 40 40 yellow
+xdotool keyup space
+expect_picture 10 "backdrop after A is released" 40 40 red
+
+# --- Save states ----------------------------------------------------------
+step "Shift+F2 saves slot 2"
+press shift F2
+state_saved() { [ -s "$work/roms/red(2).sav" ]; }
+wait_until 10 state_saved || fail "no state file red(2).sav"
+[ "$(head -c 11 "$work/roms/red(2).sav")" = CorvelState ] || fail "state file lacks its signature"
+
+step "F2 loads slot 2"
+press F2
+# "LOADED STATE 2": the L's left column is lit on the text's third row, picture
+# texel (16, 226), which "SAVED" leaves dark; 512 / 256 = 2 pixels per texel.
+expect_picture 10 "message of the load" 33 453 white
+keep_shot game_message
+
+step "V fast-forwards"
+focus
+xdotool keydown v
+sleep 0.5
+xdotool keyup v
+expect_picture 10 "picture after fast-forward" 40 40 red
+
+# --- The gallery ----------------------------------------------------------
+step "Gallery from the menu bar"
+click_at "${menu_gallery[@]}"
+# Cells are a third of 512 pixels; each is sampled at its top-left backdrop.
+# Recent list: red (from the command line), blue, missing (no cell), green.
+cell() { echo "$((($1 % 3) * 512 / 3 + 24)) $((($1 / 3) * 512 / 3 + 24))"; }
+# shellcheck disable=SC2046
+expect_picture 20 "gallery previews" $(cell 0) red $(cell 1) blue $(cell 2) green \
+  $(cell 3) grey $(cell 5) grey $(cell 8) grey
+
+step "hover label"
+xdotool mousemove --window "$window" 256 $((25 + 85))
+# "BLUE.NES": the B's top row is lit at texel (17, 224), where the L of an
+# earlier "LOADED STATE 2" is dark.
+expect_picture 10 "hover label over the blue preview" 35 449 white
+keep_shot gallery
+
+step "click on the blue preview"
+click_at 256 $((25 + 85))
+expect_picture 20 "the blue game" 40 40 blue 256 256 white 470 470 blue
+xdotool mousemove --window "$window" 256 600
+
+step "Software Reset"
+click_at "${menu_emulation[@]}"
+click_at "${menu_emulation[0]}" 45
+sleep 0.3
+
+step "ROM Info and About"
+click_at "${menu_debug[@]}"
+click_at "${menu_debug[0]}" 45
+close_dialog "ROM Info"
+click_at "${menu_file[@]}"
+click_at "${menu_file[0]}" 58
+close_dialog "About"
+expect_picture 10 "the game after the dialogs" 40 40 blue
+
+# --- Escape quits -----------------------------------------------------------
+step "Escape"
+press Escape
+exited() { ! kill -0 "$corvel_pid" 2>/dev/null; }
+wait_until 20 exited || fail "corvel did not quit on Escape"
+status=0
+wait "$corvel_pid" || status=$?
+corvel_pid=
+[ "$status" -eq 0 ] || fail "exit status $status"
+
+step "files left behind"
+# Settings: nine lines, the command line's image first as an absolute path,
+# the list otherwise in its old order (opening from the gallery adds nothing).
+mapfile -t lines <"$work/config/CorvelSettings.txt"
+[ "${#lines[@]}" -eq 9 ] || fail "settings file has ${#lines[@]} lines"
+expected=("$work/roms/red.nes" "$work/roms/blue.nes" "$work/roms/missing.nes" "$work/roms/green.nes" "" "" "" "" "")
+for i in $(seq 0 8); do
+  [ "${lines[i]}" = "${expected[i]}" ] || fail "settings line $((i + 1)): '${lines[i]}'"
+done
+
+battery_byte() { od -An -tu1 -j "$2" -N 1 "$1" | tr -d ' '; }
+for name in red blue; do
+  [ "$(stat -c %s "$work/roms/$name.sav")" -eq 8192 ] || fail "$name.sav is not 8192 bytes"
+  [ "$(dd if="$work/roms/$name.sav" bs=1 skip=$((0x1000)) count=6 status=none)" = CORVEL ] ||
+    fail "$name.sav lacks the game's signature"
+done
+# red booted once; blue had five boots, was opened from the gallery (its file
+# read afresh) and reset once from the menu.
+[ "$(battery_byte "$work/roms/red.sav" $((0x1020)))" = 1 ] || fail "red.sav boot count"
+[ "$(battery_byte "$work/roms/blue.sav" $((0x1020)))" = 7 ] || fail "blue.sav boot count"
+[ ! -e "$work/roms/green.sav" ] || fail "a gallery preview wrote its battery file"
+
+# Sound: the game's tone reached the device (silence is 128).
+[ -s "$work/audio.raw" ] || fail "no audio written"
+loud=$(od -An -tu1 -v "$work/audio.raw" | tr -s ' ' '\n' | grep -c -v -E '^(128)?$' || true)
+[ "$loud" -gt 1000 ] || fail "the tone was not played ($loud non-silent bytes)"
+
+echo "desktop test passed"
