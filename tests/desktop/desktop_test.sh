@@ -11,8 +11,8 @@
 # for different games in the gallery.
 set -euo pipefail
 
-corvel=$1
-cartridges=$2
+corvel=$(realpath "$1")
+cartridges=$(realpath "$2")
 shots=${3:-}
 
 # Re-run under a private X server.
@@ -36,7 +36,7 @@ fail() {
   [ -f "$work/corvel.log" ] && sed 's/^/corvel: /' "$work/corvel.log" >&2
   exit 1
 }
-step() { echo "-- $*"; }
+step() { echo "-- $(date +%T) $*"; }
 
 # Polls a condition (a command) every 0.1 s for at most the given seconds.
 wait_until() {
@@ -77,7 +77,11 @@ step "start corvel red.nes"
 corvel_pid=$!
 
 window=
-find_window() { window=$(xdotool search --name '^Corvel$' 2>/dev/null | head -1); [ -n "$window" ]; }
+find_window() {
+  kill -0 "$corvel_pid" 2>/dev/null || fail "corvel ended at start-up"
+  window=$(xdotool search --name '^Corvel$' 2>/dev/null | head -1)
+  [ -n "$window" ]
+}
 wait_until 20 find_window || fail "no window titled Corvel"
 xdotool windowfocus --sync "$window" 2>/dev/null || true
 xdotool windowactivate --sync "$window" 2>/dev/null || true
@@ -181,8 +185,9 @@ wait_until 10 state_saved || fail "no state file red(2).sav"
 step "F2 loads slot 2"
 press F2
 # "LOADED STATE 2": the L's left column is lit on the text's third row, picture
-# texel (16, 226), which "SAVED" leaves dark; 512 / 256 = 2 pixels per texel.
-expect_picture 10 "message of the load" 33 453 white
+# texel (16, 226), which "SAVED" leaves dark. A texel is 512 / 256 = 2 pixels
+# wide and 512 / 240 pixels high.
+expect_picture 10 "message of the load" 33 483 white
 keep_shot game_message
 
 step "V fast-forwards"
@@ -206,7 +211,7 @@ step "hover label"
 xdotool mousemove --window "$window" 256 $((25 + 85))
 # "BLUE.NES": the B's top row is lit at texel (17, 224), where the L of an
 # earlier "LOADED STATE 2" is dark.
-expect_picture 10 "hover label over the blue preview" 35 449 white
+expect_picture 10 "hover label over the blue preview" 35 479 white
 keep_shot gallery
 
 step "click on the blue preview"
@@ -227,6 +232,13 @@ click_at "${menu_file[@]}"
 click_at "${menu_file[0]}" 58
 close_dialog "About"
 expect_picture 10 "the game after the dialogs" 40 40 blue
+
+step "resizing stretches the picture over the whole area"
+xdotool windowsize "$window" 800 325
+# The 256 x 240 picture on 800 x 300 pixels: the white block (picture x
+# 96-159, y 88-151) lands around (400, 150).
+expect_picture 10 "stretched picture" 20 20 blue 400 150 white 780 280 blue 270 150 blue
+keep_shot stretched
 
 # --- Escape quits -----------------------------------------------------------
 step "Escape"
