@@ -67,6 +67,18 @@ printf '\x05' | dd of="$work/roms/blue.sav" bs=1 seek=$((0x1020)) conv=notrunc s
 printf '%s\n' "$work/roms/blue.nes" "$work/roms/missing.nes" "$work/roms/green.nes" \
   >"$work/config/CorvelSettings.txt"
 
+# --- No audio device: exit status 1 and one line saying why ---------------
+step "audio device that cannot be opened"
+status=0
+CORVEL_CONFIG_DIR="$work/config" SDL_AUDIODRIVER=no-such-driver timeout 60 "$corvel" \
+  "$work/roms/red.nes" >"$work/no_audio.out" 2>"$work/no_audio.err" || status=$?
+[ "$status" -eq 1 ] || fail "exit status $status without an audio device"
+[ "$(wc -l <"$work/no_audio.err")" -eq 1 ] || fail "expected one line on stderr: $(cat "$work/no_audio.err")"
+grep -q 'audio' "$work/no_audio.err" || fail "stderr does not name the audio device"
+[ ! -e "$work/roms/red.sav" ] || fail "a failed start wrote a battery file"
+cmp -s "$work/config/CorvelSettings.txt" <(printf '%s\n' "$work/roms/blue.nes" "$work/roms/missing.nes" "$work/roms/green.nes") ||
+  fail "a failed start rewrote the settings"
+
 # --- Start with an image on the command line (a relative path) ------------
 step "start corvel red.nes"
 (
