@@ -64,7 +64,7 @@ bool open_rom(Session& session, const std::string& path, int remember) {
   if (session.current && same_file(session.current->rom_path, path))
     write_battery_file(*session.current);
 
-  if (power_up(*console, session.on_chunk, session.on_chunk_user, 1) != 1) {
+  if (power_up(*console, session.on_chunk, session.on_chunk_user, session.game_sound) != 1) {
     // A console without all its parts is never run; what ran goes on.
     close_console(*console, 1);
     return false;

@@ -45,6 +45,7 @@ struct Session {
   Platform* platform = nullptr;      // keys, messages, audio pause; not owned
   ChunkCallback on_chunk = nullptr;  // where the running game's sound goes
   void* on_chunk_user = nullptr;
+  int game_sound = 1;  // whether the running game's APU makes samples (the headless tool may turn it off)
   void (*set_playing)(void* user, bool playing) = nullptr;  // "a console is playing" flag
   void* set_playing_user = nullptr;
 

@@ -17,6 +17,10 @@ constexpr int frame_buffer_bytes = screen_width * screen_height * 3;
 constexpr int vram_bytes = 16384;
 constexpr int oam_bytes = 256;
 constexpr int ppu_state_bytes = 16664;
+// Offsets of fields inside the save-state block.
+constexpr int ppu_write_toggle_offset = 6;
+constexpr int ppu_fine_x_offset = 15;
+constexpr int ppu_nametable_base_offset = 16;
 
 // One sprite chosen for the next line (an empty slot has oam_index 255).
 struct SpriteSlot {
@@ -47,8 +51,8 @@ struct Ppu {
   u32 nmi_suppressed = 0;
   u32 sprite0_hit_done = 0;
   u16 nametable_base[4] = {0x2000, 0x2400, 0x2000, 0x2400};
-  std::unique_ptr<u8[]> vram;          // 16384 bytes, by folded PPU address
-  std::unique_ptr<u8[]> oam;           // 256 bytes: 64 sprites of Y, tile, attributes, X
+  std::unique_ptr<u8[]> vram;  // 16384 bytes, by folded PPU address
+  std::unique_ptr<u8[]> oam;   // 256 bytes: 64 sprites of Y, tile, attributes, X
   SpriteSlot sprite_slots[8];
   std::unique_ptr<u8[]> frame_buffer;  // 256 x 240 RGB, lines top to bottom
   std::unique_ptr<u8[]> pixel_flags;   // 256 x 240: 0 transparent, 1 background, 2 sprite
@@ -65,6 +69,9 @@ void ppu_write(Ppu& ppu, u16 address, u8 value);
 u16 ppu_map_address(const Ppu& ppu, u16 address);
 void ppu_save(const Ppu& ppu, StateWriter& out);
 void ppu_load(Ppu& ppu, StateReader& in);
+// Whether a saved block (read from its first byte) is whole and every field
+// lies in its range: the nametable bases, the write toggle and fine X.
+bool ppu_state_valid(StateReader in);
 
 // The line renderers: each visible line's pixels, interleaved with CPU time.
 void render_background_line(Console& console, int line);

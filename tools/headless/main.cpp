@@ -17,8 +17,14 @@
 #include "cpu/cpu.h"
 #include "input_script.h"
 #include "lifecycle/power.h"
+#include "lifecycle/save_state.h"
+#include "lifecycle/session.h"
 #include "platform/platform.h"
+#include "png_writer.h"
+#include "wav_writer.h"
+#include "ppu/ppu.h"
 #include "result_protocol.h"
+#include "text/message.h"
 
 namespace {
 
@@ -119,12 +125,6 @@ std::string parse_options(int argc, char** argv, Options& options) {
   }
   if (options.rom.empty())
     return "no image given";
-  if (!options.screenshot.empty())
-    return "--screenshot is not built yet";
-  if (!options.audio.empty())
-    return "--audio is not built yet";
-  if (options.load_state || options.save_state)
-    return "--load-state and --save-state are not built yet";
   return "";
 }
 
@@ -164,6 +164,21 @@ bool read_file(const std::string& path, std::string& text) {
   return true;
 }
 
+// --audio: every chunk the running game's APU delivers.
+void collect_samples(void* user, const i16* samples, int count, int /*sample_rate*/) {
+  auto* all = static_cast<std::vector<i16>*>(user);
+  all->insert(all->end(), samples, samples + count);
+}
+
+// --screenshot: the last finished picture of the first console.
+bool write_screenshot(const Console& console, const std::string& path) {
+  std::string error;
+  if (write_png(path, console.ppu->frame_buffer.get(), screen_width, screen_height, &error))
+    return true;
+  std::fprintf(stderr, "corvel-headless: %s\n", error.c_str());
+  return false;
+}
+
 int run(const Options& options) {
   HeadlessPlatform platform;
   if (!options.input.empty()) {
@@ -178,28 +193,56 @@ int run(const Options& options) {
     }
   }
 
-  std::vector<std::unique_ptr<Console>> consoles;
-  for (int k = 0; k < options.consoles; k++) {
+  // The first console is the running game, opened as the shell opens one
+  // (battery file read at power-up, written at the end); the others run
+  // silent beside it, as gallery previews do, and never write it.
+  Session session;
+  session.platform = &platform;
+  session.game_sound = options.sound ? 1 : 0;
+  std::vector<i16> samples;
+  if (!options.audio.empty()) {
+    session.on_chunk = collect_samples;
+    session.on_chunk_user = &samples;
+  }
+  if (!open_rom(session, options.rom, 0)) {
+    std::fprintf(stderr, "corvel-headless: cannot load image %s\n", options.rom.c_str());
+    return exit_cannot_load;
+  }
+  std::vector<Console*> consoles = {session.current.get()};
+  std::vector<std::unique_ptr<Console>> companions;
+  for (int k = 1; k < options.consoles; k++) {
     auto console = std::make_unique<Console>();
     console->platform = &platform;
-    if (!load_rom(*console, options.rom)) {
-      std::fprintf(stderr, "corvel-headless: cannot load image %s\n", options.rom.c_str());
-      return exit_cannot_load;
-    }
-    bool sound = k == 0 && options.sound;
-    if (power_up(*console, nullptr, nullptr, sound ? 1 : 0) <= 0) {
+    if (!load_rom(*console, options.rom) || power_up(*console, nullptr, nullptr, 0) <= 0) {
       std::fprintf(stderr, "corvel-headless: cannot power up %s\n", options.rom.c_str());
       close_console(*console, 1);
+      for (auto& companion : companions)
+        close_console(*companion, 1);
+      close_current(session);
       return exit_cannot_load;
     }
+    consoles.push_back(console.get());
+    companions.push_back(std::move(console));
+  }
+  for (Console* console : consoles) {
     if (options.entry >= 0) {
       cpu_take_reset(*console);
       console->pc = static_cast<u16>(options.entry);
       console->s = 0xFD;
     }
-    consoles.push_back(std::move(console));
   }
   Console& first = *consoles[0];
+
+  if (options.load_state) {
+    if (!read_state_file(first, state_file_path(first.rom_path, options.load_state))) {
+      show_message(&platform, "Unable to Load State %d", options.load_state);
+      for (auto& companion : companions)
+        close_console(*companion, 1);
+      close_current(session);
+      return exit_state_refused;
+    }
+    show_message(&platform, "Loaded State %d", options.load_state);
+  }
 
   FILE* trace = nullptr;
   if (!options.trace.empty()) {
@@ -217,7 +260,7 @@ int run(const Options& options) {
   long frames_run = 0;
   for (long frame = 0; frame < options.frames; frame++) {
     platform.frame = frame;
-    for (auto& console : consoles)
+    for (Console* console : consoles)
       run_frames(*console, 0);
     frames_run++;
     if (options.blargg) {
@@ -250,8 +293,25 @@ int run(const Options& options) {
       code = exit_no_result;
     }
   }
-  for (auto& console : consoles)
-    close_console(*console, 0);
+  if (!options.screenshot.empty() && !write_screenshot(first, options.screenshot) && code == exit_ran)
+    code = exit_usage;
+  if (!options.audio.empty()) {
+    std::string error;
+    if (!write_wav(options.audio, samples, 44100, &error)) {
+      std::fprintf(stderr, "corvel-headless: %s\n", error.c_str());
+      if (code == exit_ran)
+        code = exit_usage;
+    }
+  }
+  if (options.save_state) {
+    if (write_state_file(first, state_file_path(first.rom_path, options.save_state)))
+      show_message(&platform, "Saved State %d", options.save_state);
+    else
+      show_message(&platform, "Unable to Save State %d", options.save_state);
+  }
+  for (auto& companion : companions)
+    close_console(*companion, 1);
+  close_current(session);
   return code;
 }
 

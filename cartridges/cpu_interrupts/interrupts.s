@@ -1,0 +1,343 @@
+; Interrupts as this console's CPU takes them.
+;   - The PPU requests one NMI per frame while NMI is enabled in $2000, and
+;     none while it is disabled or when it is enabled only after the start of
+;     the vertical blank.
+;   - Taking an interrupt pushes the return address, then P with bit 4 clear
+;     and bit 5 set. It does not set I: a handler starts with the flags the
+;     interrupted code had.
+;   - BRK only requests an IRQ and skips the byte after it. With I clear the
+;     IRQ is taken at once and returns two bytes past the BRK; with I set the
+;     request waits and is taken right after the CLI, PLP or RTI that clears I.
+;   - $2002 shows the vertical-blank flag once: the read clears it, and the
+;     end of the vertical blank clears it too.
+;
+; Each check reports its own status code and text through the $6000 protocol.
+
+.include "header.inc"
+.include "nes.inc"
+.include "result.inc"
+
+ines_header 2, 1, 0, 0
+
+nmi_count    = $20
+irq_count    = $21
+nmi_pushed_p = $22      ; P as the NMI pushed it
+nmi_entry_p  = $23      ; P on entry to the handler (as PHP pushes it)
+nmi_ret      = $24      ; the return address the NMI pushed (2 bytes)
+irq_pushed_p = $26
+irq_entry_p  = $27
+irq_ret      = $28      ; 2 bytes
+start_count  = $2A
+timeout      = $2B
+
+.macro expect_a value, code, text
+    cmp #value
+    beq :+
+    result_fail code, text
+:
+.endmacro
+
+.macro expect_x value, code, text
+    cpx #value
+    beq :+
+    result_fail code, text
+:
+.endmacro
+
+; Fails unless the two bytes at address hold the address target.
+.macro expect_word address, target, code, text
+    lda address
+    cmp #<target
+    bne :+
+    lda address + 1
+    cmp #>target
+    beq :++
+:   result_fail code, text
+:
+.endmacro
+
+; Waits for the next NMI (NMI must be enabled).
+.macro wait_nmi
+    .local wait
+    lda nmi_count
+wait:
+    cmp nmi_count
+    beq wait
+.endmacro
+
+; Busy-waits count x 1286 cycles.
+.macro delay_blocks count
+    ldy #count
+    jsr delay_y_blocks
+.endmacro
+
+.segment "CODE"
+
+reset:
+    sei
+    cld
+    ldx #$FF
+    txs
+    lda #$40
+    sta APUFRAME    ; no frame interrupt: I is cleared below
+    lda #$00
+    sta PPUCTRL
+    sta PPUMASK
+    sta nmi_count
+    sta irq_count
+    result_begin
+
+; ------------------------------------------------------- one NMI per frame
+    lda #$80
+    sta PPUCTRL
+    wait_nmi
+    lda nmi_count
+    sta start_count
+    ; 243 x 1286 = 312498 cycles: 10.49 frames of 29780.7 cycles. Exactly ten
+    ; NMIs fall in that time, whatever the phase of the first one.
+    delay_blocks 243
+    lda nmi_count
+    sec
+    sbc start_count
+    cmp #10
+    beq nmi_count_ok
+    bcs :+
+    result_fail 1, "Fewer than 10 NMIs in 10.5 frames"
+:   result_fail 2, "More than 10 NMIs in 10.5 frames"
+nmi_count_ok:
+
+    lda #$00
+    sta PPUCTRL
+    lda nmi_count
+    sta start_count
+    delay_blocks 70         ; three frames
+    lda nmi_count
+    cmp start_count
+    beq :+
+    result_fail 3, "NMI taken while disabled in $2000"
+:
+
+; -------------------------------------------- what an NMI pushes and keeps
+    lda #$80
+    sta PPUCTRL
+    sed                     ; D and I as the interrupted code has them
+    cli
+    lda nmi_count
+nmi_wait:
+    cmp nmi_count           ; 2 bytes
+    beq nmi_wait            ; 2 bytes
+nmi_wait_end:
+    sei
+    cld
+    lda #$00
+    sta PPUCTRL
+    .assert >nmi_wait = >nmi_wait_end, error, "the wait loop must sit in one page"
+    lda nmi_pushed_p
+    and #$10
+    expect_a $00, 4, "NMI must push P with bit 4 clear"
+    lda nmi_pushed_p
+    and #$20
+    expect_a $20, 5, "NMI must push P with bit 5 set"
+    lda nmi_pushed_p
+    and #$0C
+    expect_a $08, 6, "NMI must push the interrupted P (D set, I clear)"
+    lda nmi_entry_p
+    and #$04
+    expect_a $00, 7, "Taking an NMI must not set I"
+    lda nmi_entry_p
+    and #$CF
+    sta start_count
+    lda nmi_pushed_p
+    and #$CF
+    cmp start_count
+    beq :+
+    result_fail 8, "Taking an NMI must not change P"
+:   lda nmi_ret + 1
+    expect_a >nmi_wait, 9, "NMI must push the address of the next instruction"
+    lda nmi_ret
+    cmp #<nmi_wait
+    beq :+
+    cmp #<(nmi_wait + 2)
+    beq :+
+    result_fail 10, "NMI must push the address of the next instruction"
+:
+
+; ------------------------------------------------------- BRK with I clear
+    lda #$00
+    sta irq_count
+    cli
+    brk
+    .byte $00               ; skipped; run again only after a wrong return
+brk_return:
+    sei
+    lda irq_count
+    bne :+
+    result_fail 11, "BRK with I clear must enter the IRQ handler"
+:   expect_a $01, 12, "The IRQ from BRK must return two bytes past it"
+    expect_word irq_ret, brk_return, 13, "BRK must push the address two bytes past it"
+    lda irq_pushed_p
+    and #$30
+    expect_a $20, 14, "BRK's IRQ must push P with bit 4 clear, bit 5 set"
+    lda irq_entry_p
+    and #$04
+    expect_a $00, 15, "Taking an IRQ must not set I"
+
+; --------------------------------------- BRK with I set, then CLI, PLP, RTI
+    lda #$00
+    sta irq_count
+    ldx #$00
+    sei
+    brk
+    inx                     ; skipped: BRK steps over the byte after it
+    nop
+    nop
+    lda irq_count
+    expect_a $00, 16, "BRK with I set must not interrupt"
+    expect_x $00, 17, "BRK must skip the byte after it"
+    cli
+after_cli:
+    sei
+    lda irq_count
+    expect_a $01, 18, "The IRQ latched by BRK must be taken after CLI"
+    expect_word irq_ret, after_cli, 19, "The latched IRQ must be taken right after CLI"
+
+    lda #$00
+    sta irq_count
+    brk
+    nop
+    lda #$00
+    pha
+    plp                     ; clears I (and every other flag)
+after_plp:
+    sei
+    lda irq_count
+    expect_a $01, 20, "The IRQ latched by BRK must be taken after PLP"
+    expect_word irq_ret, after_plp, 21, "The latched IRQ must be taken right after PLP"
+
+    lda #$00
+    sta irq_count
+    brk
+    nop
+    lda #>after_rti
+    pha
+    lda #<after_rti
+    pha
+    lda #$00
+    pha
+    rti                     ; clears I
+after_rti:
+    sei
+    lda irq_count
+    expect_a $01, 22, "The IRQ latched by BRK must be taken after RTI"
+    expect_word irq_ret, after_rti, 23, "The latched IRQ must be taken right after RTI"
+
+; ------------------------------------------------- the vertical-blank flag
+    lda #$80
+    sta PPUCTRL
+    wait_nmi                ; inside the vertical blank, no $2002 read since
+    lda PPUSTATUS
+    and #$80
+    expect_a $80, 24, "$2002 must show the vertical blank after the NMI"
+    lda PPUSTATUS
+    and #$80
+    expect_a $00, 25, "Reading $2002 must clear the vertical-blank flag"
+
+    wait_nmi
+    delay_blocks 3          ; 3858 cycles: past the 20 lines of the blank
+    lda PPUSTATUS
+    and #$80
+    expect_a $00, 26, "The vertical-blank flag must clear when the blank ends"
+
+    ; With NMI off the flag still rises; poll it (three frames at most).
+    lda #$00
+    sta PPUCTRL
+    lda PPUSTATUS
+    ldy #0
+    lda #28                 ; 28 x 256 x 13 cycles: about 3 frames
+    sta timeout
+poll:
+    bit PPUSTATUS           ; 4
+    bmi polled              ; 2
+    dey                     ; 2
+    bne poll                ; 3 (taken)
+    dec timeout
+    bne poll
+    result_fail 27, "The vertical-blank flag did not rise with NMI off"
+polled:
+    ; Enabling NMI now, after the start of the blank, raises none this frame.
+    nop
+    nop
+    lda nmi_count
+    sta start_count
+    lda #$80
+    sta PPUCTRL
+    delay_blocks 12         ; 15432 cycles: about half a frame
+    lda nmi_count
+    cmp start_count
+    beq :+
+    result_fail 28, "Enabling NMI inside the blank must not raise one"
+:   delay_blocks 23         ; the next frame's NMI comes
+    lda nmi_count
+    sec
+    sbc start_count
+    expect_a $01, 29, "Enabling NMI must raise one at the next frame"
+    lda #$00
+    sta PPUCTRL
+
+    result_pass
+
+; Y x (1281 + 5) cycles.
+delay_y_blocks:
+    ldx #0
+:   dex
+    bne :-
+    dey
+    bne delay_y_blocks
+    rts
+
+; Both handlers record what the interrupt pushed and the flags they start
+; with, then return leaving every register as it was.
+nmi:
+    php
+    pha
+    txa
+    pha
+    tsx                     ; $0101,X: X  $0102,X: A  $0103,X: P on entry
+    lda $0103,x             ; $0104,X: pushed P  $0105,X/$0106,X: return
+    sta nmi_entry_p
+    lda $0104,x
+    sta nmi_pushed_p
+    lda $0105,x
+    sta nmi_ret
+    lda $0106,x
+    sta nmi_ret + 1
+    inc nmi_count
+    pla
+    tax
+    pla
+    plp
+    rti
+
+irq:
+    php
+    pha
+    txa
+    pha
+    tsx
+    lda $0103,x
+    sta irq_entry_p
+    lda $0104,x
+    sta irq_pushed_p
+    lda $0105,x
+    sta irq_ret
+    lda $0106,x
+    sta irq_ret + 1
+    inc irq_count
+    pla
+    tax
+    pla
+    plp
+    rti
+
+.segment "VECTORS"
+    .word nmi, reset, irq

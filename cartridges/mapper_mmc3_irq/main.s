@@ -1,0 +1,393 @@
+; The MMC3 scanline counter, measured from a running frame. Background
+; patterns come from $0000 and sprite patterns from $1000, so PPU address
+; line A12 rises once per rendered line, at the line's first sprite fetch
+; (just after its 256 pixels), and the counter counts lines.
+;
+; The main loop counts iterations of a fixed-length loop. The NMI and IRQ
+; handlers, both of fixed length, log each event with the loop count at
+; that moment; the NMI handler also reloads the counter for the new frame
+; ($C000 latch, $C001 reload, $E001 or $E000). Each phase runs until its
+; third NMI, then the log of the last whole frame (second NMI to third NMI)
+; is checked: the number of IRQs, the line the first one lands on, and the
+; lines between consecutive ones, in loop iterations.
+;
+; Timing (CPU cycles; 341 dots per line, 3 dots per cycle):
+;   loop: 8 cycles per iteration, 18 once every 256: 8.039 on average
+;   NMI handler, entry to RTI: 127 cycles. IRQ handler: 70 cycles.
+;   The NMI comes 361 dots into the frame; line 0 starts 7502 dots in.
+;   With latch N the first IRQ lands on line N + 1 (the edge of line 0
+;   reloads the counter to N + 1), the next N + 2 lines later.
+;   Latch 20: first IRQ (7502 + 21 * 341 + 256 - 361) / 3 - 127 cycles after
+;   the NMI's log entry = 588 iterations; the gap 22 lines = 302 iterations;
+;   10 IRQs per frame (lines 21, 43, ... 219).
+;   Latch 0: first on line 1 = 305 iterations; gap 2 lines = 20 iterations;
+;   120 IRQs per frame (every odd line).
+; Every window is +-7 iterations: half a line.
+.include "nes.inc"
+.include "header.inc"
+.include "result.inc"
+.include "bank_check.inc"
+
+ines_header 2, 1, 4, 0
+
+prg_tags 4
+
+.segment "CHARS"
+    .res 8192, $00
+
+TOLERANCE = 7
+
+log_type = $0400          ; 1 NMI, 2 IRQ
+log_lo   = $0500
+log_hi   = $0600
+
+.segment "ZEROPAGE"
+count_lo:    .res 1
+count_hi:    .res 1
+log_index:   .res 1
+nmi_count:   .res 1
+stop:        .res 1
+latch:       .res 1
+enable_ptr:  .res 2       ; $E001 to enable requests, $E000 to disable them
+i_next:      .res 1       ; I flag the NMI gives back to the loop ($04 or 0)
+i_after:     .res 1       ; ... and the one for the NMI after that
+; Expected shape of the checked frame.
+want_count:  .res 1
+want_first:  .res 2
+want_gap:    .res 2
+; Scratch for the checks.
+nmi2:        .res 1
+nmi3:        .res 1
+delta:       .res 2
+bound:       .res 2
+position:    .res 1
+
+.segment "CODE"
+
+; ---------------------------------------------------------------- handlers
+
+nmi:
+    pha
+    txa
+    pha
+    tya
+    pha
+    ldx log_index
+    lda #1
+    sta log_type, x
+    lda count_lo
+    sta log_lo, x
+    lda count_hi
+    sta log_hi, x
+    inc log_index
+    lda latch
+    sta $C000
+    sta $C001
+    ldy #0
+    sta (enable_ptr), y
+    tsx
+    lda $0104, x          ; the P the loop gets back
+    and #$FB
+    ora i_next
+    sta $0104, x
+    lda i_after
+    sta i_next
+    inc nmi_count
+    lda nmi_count
+    cmp #3
+    bcc nmi_done
+    sta stop
+nmi_done:
+    pla
+    tay
+    pla
+    tax
+    pla
+    rti
+
+irq:
+    pha
+    txa
+    pha
+    ldx log_index
+    lda #2
+    sta log_type, x
+    lda count_lo
+    sta log_lo, x
+    lda count_hi
+    sta log_hi, x
+    inc log_index
+    sta $E000             ; acknowledge
+    sta $E001             ; and enable again
+    pla
+    tax
+    pla
+    rti
+
+; ---------------------------------------------------------------- phases
+
+; Runs one phase: latch A, requests enabled when X is 1, the loop's I flag
+; Y ($04 set, 0 clear) during the first frame and clear afterwards.
+run_phase:
+    pha
+    ; Start right after an NMI. Until then (and for that NMI) requests stay
+    ; off and the I flag set.
+    sei
+    sta $E000
+    lda #$00
+    sta enable_ptr
+    lda #$E0
+    sta enable_ptr + 1
+    lda #$04
+    sta i_next
+    sta i_after
+    lda nmi_count
+wait_nmi:
+    cmp nmi_count
+    beq wait_nmi
+    pla
+    sta latch
+    txa
+    ora enable_ptr
+    sta enable_ptr
+    sty i_next
+    lda #0
+    sta i_after
+    sta log_index
+    sta nmi_count
+    sta stop
+    sta count_lo
+    sta count_hi
+    cpy #0
+    bne count
+    cli
+count:
+    inc count_lo
+    bne count
+    inc count_hi
+    lda stop
+    beq count
+    sei
+    sta $E000
+    rts
+
+; Finds the log positions of the second and third NMI.
+find_frame:
+    ldx #0
+    ldy #0
+scan:
+    lda log_type, x
+    cmp #1
+    bne next
+    iny
+    cpy #2
+    bne not_second
+    stx nmi2
+not_second:
+    cpy #3
+    bne next
+    stx nmi3
+    rts
+next:
+    inx
+    bne scan
+    rts
+
+; delta = log[X + 1] - log[X] (16 bits)
+interval:
+    lda log_lo + 1, x
+    sec
+    sbc log_lo, x
+    sta delta
+    lda log_hi + 1, x
+    sbc log_hi, x
+    sta delta + 1
+    rts
+
+; Carry clear when delta lies within want (the 16-bit value at Y in zero
+; page) +-TOLERANCE.
+delta_near:
+    lda 0, y
+    sec
+    sbc #TOLERANCE
+    sta bound
+    lda 1, y
+    sbc #0
+    sta bound + 1
+    lda delta             ; delta < want - tolerance: out
+    cmp bound
+    lda delta + 1
+    sbc bound + 1
+    bcc near_out
+    lda 0, y
+    clc
+    adc #TOLERANCE
+    sta bound
+    lda 1, y
+    adc #0
+    sta bound + 1
+    lda bound             ; want + tolerance < delta: out
+    cmp delta
+    lda bound + 1
+    sbc delta + 1
+    bcc near_out
+    clc
+    rts
+near_out:
+    sec
+    rts
+
+; Checks the frame between the second and third NMI against want_*.
+; Carry set on failure, with A = 1 (count), 2 (first IRQ's line) or 3 (gap).
+check_frame:
+    jsr find_frame
+    lda nmi3
+    clc
+    sbc nmi2              ; events between them: nmi3 - nmi2 - 1
+    cmp want_count
+    beq count_ok
+    lda #1
+    sec
+    rts
+count_ok:
+    cmp #0
+    beq frame_ok
+    ldx nmi2
+    jsr interval
+    ldy #want_first
+    jsr delta_near
+    bcc first_ok
+    lda #2
+    rts
+first_ok:
+    ldx nmi2
+gaps:
+    inx
+    txa
+    clc
+    adc #1
+    cmp nmi3
+    beq frame_ok          ; the last IRQ: the interval after it ends the frame
+    stx position          ; keep X across the calls
+    jsr interval
+    ldy #want_gap
+    jsr delta_near
+    bcs gap_bad
+    ldx position
+    jmp gaps
+gap_bad:
+    lda #3
+    sec
+    rts
+frame_ok:
+    clc
+    rts
+
+.macro expect_frame count, first, gap
+    lda #count
+    sta want_count
+    lda #<first
+    sta want_first
+    lda #>first
+    sta want_first + 1
+    lda #<gap
+    sta want_gap
+    lda #>gap
+    sta want_gap + 1
+    jsr check_frame
+.endmacro
+
+; After check_frame: on failure (carry set, A = 1, 2 or 3) stops with
+; base + A - 1 and its text.
+.macro report_failure base, label
+    .local not_count, not_first, failed, passed
+    bcs failed
+    jmp passed
+failed:
+    cmp #1
+    bne not_count
+    result_fail base, .concat(label, ": WRONG IRQ COUNT")
+not_count:
+    cmp #2
+    bne not_first
+    result_fail base + 1, .concat(label, ": FIRST IRQ ON WRONG LINE")
+not_first:
+    result_fail base + 2, .concat(label, ": WRONG LINES BETWEEN IRQS")
+passed:
+.endmacro
+
+reset:
+    cartridge_start
+
+    ; Eight empty sprite slots on every line: all sprites below the screen.
+    lda #$FF
+    ldx #0
+fill_oam:
+    sta $0200, x
+    inx
+    bne fill_oam
+    lda #0
+    sta OAMADDR
+    lda #$02
+    sta OAMDMA
+
+    lda #0
+    sta nmi_count
+    sta log_index
+    sta i_next
+    sta i_after
+    sta latch
+    lda #$00
+    sta enable_ptr
+    lda #$E0
+    sta enable_ptr + 1
+    ; NMI on, background patterns at $0000, sprite patterns at $1000.
+    lda #$88
+    sta PPUCTRL
+    lda #$18
+    sta PPUMASK
+
+    ; Latch 20: ten requests a frame, every 22 lines from line 21.
+    lda #20
+    ldx #1
+    ldy #0
+    jsr run_phase
+    expect_frame 10, 588, 302
+    report_failure 2, "LATCH 20"
+
+    ; Latch 0: a request every second line.
+    lda #0
+    ldx #1
+    ldy #0
+    jsr run_phase
+    expect_frame 120, 305, 20
+    report_failure 5, "LATCH 0"
+
+    ; Requests disabled: the counter runs, nothing is requested.
+    lda #20
+    ldx #0
+    ldy #0
+    jsr run_phase
+    expect_frame 0, 0, 0
+    report_failure 8, "DISABLED"
+
+    ; A request that falls while I is set is lost: a first frame with I set
+    ; logs nothing, and the frame after it (I clear) starts on line 21 as
+    ; usual, not with a request left over.
+    lda #20
+    ldx #1
+    ldy #$04
+    jsr run_phase
+    ldx #1
+    lda log_type, x
+    cmp #1
+    beq masked_frame_empty
+    result_fail 11, "I SET: IRQ TAKEN"
+masked_frame_empty:
+    expect_frame 10, 588, 302
+    report_failure 12, "AFTER I SET"
+
+    result_pass
+
+.segment "VECTORS"
+    .addr nmi, reset, irq

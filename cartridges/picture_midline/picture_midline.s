@@ -1,0 +1,169 @@
+; Mask and palette writes in the middle of a line.
+;
+; The picture starts as nametable 0 with background and sprites shown.
+; Sprite 0 sits on an opaque tile at line 100; after its hit the program waits
+; until about the middle of line 101, switches the background off (the rest
+; of the line shows the backdrop, colour $01) and then writes a new backdrop
+; colour, $38, which shows from the pixel where the write lands. The rest of
+; the picture is the new backdrop with sprite 0 over it. The vertical-blank
+; handler restores the backdrop, the mask and the scroll.
+
+.include "header.inc"
+.include "nes.inc"
+
+ines_header 2, 1, 0, 1          ; vertical arrangement
+
+OAM_PAGE = $0200
+src = $00
+nmi_count = $02
+
+.segment "CODE"
+
+reset:
+    sei
+    cld
+    ldx #$40
+    stx APUFRAME
+    ldx #$FF
+    txs
+    inx
+    stx PPUCTRL
+    stx PPUMASK
+    bit PPUSTATUS
+@vblank1:
+    bit PPUSTATUS
+    bpl @vblank1
+@vblank2:
+    bit PPUSTATUS
+    bpl @vblank2
+
+    lda #$3F
+    sta PPUADDR
+    lda #$00
+    sta PPUADDR
+    ldx #0
+@palette:
+    lda palette, x
+    sta PPUDATA
+    inx
+    cpx #32
+    bne @palette
+
+    lda #$20
+    sta PPUADDR
+    lda #$00
+    sta PPUADDR
+    lda #<nametable0
+    sta src
+    lda #>nametable0
+    sta src + 1
+    ldx #4
+    ldy #0
+@copy:
+    lda (src), y
+    sta PPUDATA
+    iny
+    bne @copy
+    inc src + 1
+    dex
+    bne @copy
+
+    ldx #0
+    lda #$F0
+@hide:
+    sta OAM_PAGE, x
+    inx
+    bne @hide
+    lda #99                     ; sprite 0: solid, palette 1, at (64, 100)
+    sta OAM_PAGE
+    lda #1
+    sta OAM_PAGE + 1
+    sta OAM_PAGE + 2
+    lda #64
+    sta OAM_PAGE + 3
+    lda #0
+    sta OAMADDR
+    lda #>OAM_PAGE
+    sta OAMDMA
+
+@vblank3:
+    bit PPUSTATUS
+    bpl @vblank3
+    jsr restore
+    lda nmi_count
+@first_nmi:
+    cmp nmi_count
+    beq @first_nmi
+
+frame:
+@wait_clear:
+    bit PPUSTATUS
+    bvs @wait_clear
+@wait_hit:
+    bit PPUSTATUS
+    bvc @wait_hit
+    ldx #9                      ; to about the middle of line 101
+@delay:
+    dex
+    bne @delay
+    lda #$16                    ; background off, sprites still on
+    sta PPUMASK
+    lda #$3F
+    sta PPUADDR
+    lda #$00
+    sta PPUADDR
+    lda #$38                    ; the new backdrop
+    sta PPUDATA
+    lda nmi_count
+@wait_nmi:
+    cmp nmi_count
+    beq @wait_nmi
+    jmp frame
+
+; Backdrop $01, background and sprites on, scroll at the top left.
+restore:
+    bit PPUSTATUS
+    lda #$3F
+    sta PPUADDR
+    lda #$00
+    sta PPUADDR
+    lda #$01
+    sta PPUDATA
+    lda #$88                    ; NMI on, sprites from $1000
+    sta PPUCTRL
+    lda #0
+    sta PPUSCROLL
+    sta PPUSCROLL
+    lda #$1E
+    sta PPUMASK
+    rts
+
+nmi:
+    pha
+    txa
+    pha
+    jsr restore
+    inc nmi_count
+    pla
+    tax
+    pla
+irq:
+    rti
+
+palette:
+    .byte $01, $16, $27, $30,  $01, $1A, $2C, $12,  $01, $05, $15, $25,  $01, $09, $19, $29
+    .byte $01, $14, $24, $34,  $01, $0B, $1B, $2B,  $01, $06, $17, $28,  $01, $02, $11, $22
+
+nametable0:
+    .repeat 960, i
+        .byte ((i .mod 32) + 2 * (i / 32)) .mod 6
+    .endrepeat
+    .repeat 64, i
+        .byte (37 * i + 11) .mod 256
+    .endrepeat
+
+.segment "VECTORS"
+    .word nmi, reset, irq
+
+.segment "CHARS"
+.include "picture_tiles.inc"

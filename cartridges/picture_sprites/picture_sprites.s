@@ -1,0 +1,155 @@
+; Sprites of 8 x 8 over a background, in one still picture: the four flips,
+; the four palettes, sprites behind the background, overlapping sprites (the
+; lower number wins), nine sprites on one line (the ninth is not drawn), a
+; sprite cut off at the right edge, attribute bits 2-4 (no effect), and the
+; leftmost 8 columns hidden for both background and sprites.
+
+.include "header.inc"
+.include "nes.inc"
+
+ines_header 2, 1, 0, 1          ; vertical arrangement
+
+OAM_PAGE = $0200
+src = $00
+
+.segment "CODE"
+
+reset:
+    sei
+    cld
+    ldx #$40
+    stx APUFRAME
+    ldx #$FF
+    txs
+    inx
+    stx PPUCTRL
+    stx PPUMASK
+    bit PPUSTATUS
+@vblank1:
+    bit PPUSTATUS
+    bpl @vblank1
+@vblank2:
+    bit PPUSTATUS
+    bpl @vblank2
+
+    lda #$3F
+    sta PPUADDR
+    lda #$00
+    sta PPUADDR
+    ldx #0
+@palette:
+    lda palette, x
+    sta PPUDATA
+    inx
+    cpx #32
+    bne @palette
+
+    lda #$20
+    sta PPUADDR
+    lda #$00
+    sta PPUADDR
+    lda #<nametable0
+    sta src
+    lda #>nametable0
+    sta src + 1
+    ldx #4
+    ldy #0
+@copy:
+    lda (src), y
+    sta PPUDATA
+    iny
+    bne @copy
+    inc src + 1
+    dex
+    bne @copy
+
+    ldx #0
+    lda #$F0
+@hide:
+    sta OAM_PAGE, x
+    inx
+    bne @hide
+    ldx #0
+@sprites:
+    lda sprites, x
+    sta OAM_PAGE, x
+    inx
+    cpx #sprites_end - sprites
+    bne @sprites
+    lda #0
+    sta OAMADDR
+    lda #>OAM_PAGE
+    sta OAMDMA
+
+@vblank3:
+    bit PPUSTATUS
+    bpl @vblank3
+    lda #$08                    ; sprites from $1000, background from $0000
+    sta PPUCTRL
+    lda #0
+    sta PPUSCROLL
+    sta PPUSCROLL
+    lda #$18                    ; both shown, neither in the leftmost 8 columns
+    sta PPUMASK
+forever:
+    jmp forever
+
+nmi:
+irq:
+    rti
+
+palette:
+    .byte $01, $16, $27, $30,  $01, $1A, $2C, $12,  $01, $05, $15, $25,  $01, $09, $19, $29
+    .byte $01, $14, $24, $34,  $01, $0B, $1B, $2B,  $01, $06, $17, $28,  $01, $02, $11, $22
+
+; Y, tile, attributes, X. A sprite is drawn from line Y + 1.
+sprites:
+    .byte 20, 2, $00, 40        ; 0-3: the arrow, plain, flipped H, V, both
+    .byte 20, 2, $40, 60
+    .byte 20, 2, $80, 80
+    .byte 20, 2, $C0, 100
+    .byte 20, 3, $01, 120       ; 4-7: the "F" in palettes 1, 2, 3, 0
+    .byte 20, 3, $42, 140
+    .byte 20, 3, $83, 160
+    .byte 20, 3, $C0, 180
+    .byte 20, 4, $00, 200       ; 8: ninth on its lines, not drawn
+    .byte 40, 1, $20, 30        ; 9: solid, behind the background
+    .byte 40, 4, $01, 34        ; 10: hollow square, in front, under sprite 9
+    .byte 40, 1, $00, 4         ; 11: half in the hidden left columns
+    .byte 60, 5, $02, 252       ; 12: only 4 columns on screen
+    .byte 60, 3, $1F, 100       ; 13: attribute bits 2-4 set
+    .byte 80, 1, $20, 120       ; 14: behind the background
+    .byte 80, 4, $00, 124       ; 15: in front, overlapping 14
+    .byte 100, 2, $00, 20       ; 16-23: eight on lines 101-108
+    .byte 100, 3, $40, 36
+    .byte 100, 5, $01, 52
+    .byte 100, 2, $82, 68
+    .byte 100, 3, $03, 84
+    .byte 100, 5, $C1, 100
+    .byte 100, 4, $02, 116
+    .byte 100, 1, $23, 132
+    .byte 100, 2, $00, 148      ; 24: ninth on lines 101-108
+    .byte 104, 3, $00, 164      ; 25: crowded out on lines 105-108 only
+    .byte 0, 5, $00, 200        ; 26: from line 1
+    .byte 231, 3, $01, 200      ; 27: on the last 8 lines
+    .byte 150, 4, $00, 250      ; 28: cut off, hollow square
+    .byte 150, 1, $21, 90       ; 29-30: behind the background, overlapping
+    .byte 150, 2, $22, 94
+sprites_end:
+
+; A checkerboard of 4 x 4 tile blocks: blank, or tiles 1-5 (column + row)
+; mod 5 + 1, so that sprites pass over opaque, partly opaque and
+; transparent background.
+nametable0:
+    .repeat 960, i
+        .byte (((i .mod 32) / 4 + (i / 32) / 4) .mod 2) * (((i .mod 32) + (i / 32)) .mod 5 + 1)
+    .endrepeat
+    .repeat 64, i
+        .byte (37 * i + 11) .mod 256
+    .endrepeat
+
+.segment "VECTORS"
+    .word nmi, reset, irq
+
+.segment "CHARS"
+.include "picture_tiles.inc"

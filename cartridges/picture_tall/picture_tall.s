@@ -1,0 +1,147 @@
+; Sprites of 8 x 16: bit 0 of the tile number picks the pattern table and
+; the two halves come from an even tile and the odd one after it; vertical
+; flip swaps the halves as well as the rows. The sprite-table bit of $2000 is
+; set and must not matter. Nine tall sprites share some lines, and one ends
+; on the picture's last line.
+
+.include "header.inc"
+.include "nes.inc"
+
+ines_header 2, 1, 0, 1          ; vertical arrangement
+
+OAM_PAGE = $0200
+src = $00
+
+.segment "CODE"
+
+reset:
+    sei
+    cld
+    ldx #$40
+    stx APUFRAME
+    ldx #$FF
+    txs
+    inx
+    stx PPUCTRL
+    stx PPUMASK
+    bit PPUSTATUS
+@vblank1:
+    bit PPUSTATUS
+    bpl @vblank1
+@vblank2:
+    bit PPUSTATUS
+    bpl @vblank2
+
+    lda #$3F
+    sta PPUADDR
+    lda #$00
+    sta PPUADDR
+    ldx #0
+@palette:
+    lda palette, x
+    sta PPUDATA
+    inx
+    cpx #32
+    bne @palette
+
+    lda #$20
+    sta PPUADDR
+    lda #$00
+    sta PPUADDR
+    lda #<nametable0
+    sta src
+    lda #>nametable0
+    sta src + 1
+    ldx #4
+    ldy #0
+@copy:
+    lda (src), y
+    sta PPUDATA
+    iny
+    bne @copy
+    inc src + 1
+    dex
+    bne @copy
+
+    ldx #0
+    lda #$F0
+@hide:
+    sta OAM_PAGE, x
+    inx
+    bne @hide
+    ldx #0
+@sprites:
+    lda sprites, x
+    sta OAM_PAGE, x
+    inx
+    cpx #sprites_end - sprites
+    bne @sprites
+    lda #0
+    sta OAMADDR
+    lda #>OAM_PAGE
+    sta OAMDMA
+
+@vblank3:
+    bit PPUSTATUS
+    bpl @vblank3
+    lda #$28                    ; 8 x 16 sprites, background from $0000
+    sta PPUCTRL
+    lda #0
+    sta PPUSCROLL
+    sta PPUSCROLL
+    lda #$1E                    ; both shown everywhere
+    sta PPUMASK
+forever:
+    jmp forever
+
+nmi:
+irq:
+    rti
+
+palette:
+    .byte $01, $16, $27, $30,  $01, $1A, $2C, $12,  $01, $05, $15, $25,  $01, $09, $19, $29
+    .byte $01, $14, $24, $34,  $01, $0B, $1B, $2B,  $01, $06, $17, $28,  $01, $02, $11, $22
+
+; Y, tile, attributes, X. A sprite is drawn from line Y + 1.
+sprites:
+    .byte 20, $02, $00, 20      ; solid 2 over solid 3, from $0000
+    .byte 20, $02, $80, 36      ; flipped: solid 3 over solid 2
+    .byte 20, $03, $01, 52      ; arrow over "F", from $1000
+    .byte 20, $03, $41, 68
+    .byte 20, $03, $82, 84
+    .byte 20, $03, $C3, 100
+    .byte 20, $05, $00, 116     ; hollow square over diagonals
+    .byte 20, $05, $80, 132
+    .byte 20, $04, $01, 148     ; the background's "F" and diagonals
+    .byte 20, $04, $C2, 164
+    .byte 60, $03, $20, 40      ; behind the background
+    .byte 60, $05, $00, 44
+    .byte 100, $03, $00, 20     ; 12-20: nine tall sprites on lines 101-116
+    .byte 100, $05, $01, 40
+    .byte 104, $04, $02, 60
+    .byte 100, $02, $03, 80
+    .byte 100, $03, $40, 100
+    .byte 108, $05, $41, 120
+    .byte 100, $04, $42, 140
+    .byte 100, $02, $43, 160
+    .byte 100, $03, $80, 180
+    .byte 223, $05, $00, 200    ; lines 224-239
+    .byte 150, $03, $02, 250    ; cut off at the right edge
+sprites_end:
+
+; A checkerboard of 4 x 4 tile blocks: blank, or tiles 1-5 (column + row)
+; mod 5 + 1, so that sprites pass over opaque, partly opaque and
+; transparent background.
+nametable0:
+    .repeat 960, i
+        .byte (((i .mod 32) / 4 + (i / 32) / 4) .mod 2) * (((i .mod 32) + (i / 32)) .mod 5 + 1)
+    .endrepeat
+    .repeat 64, i
+        .byte (37 * i + 11) .mod 256
+    .endrepeat
+
+.segment "VECTORS"
+    .word nmi, reset, irq
+
+.segment "CHARS"
+.include "picture_tiles.inc"

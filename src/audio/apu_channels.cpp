@@ -1,0 +1,159 @@
+// The four tone generators and the delivery of finished samples.
+//
+// Nothing here runs per CPU cycle or per output sample. Each channel keeps the
+// clock of its next output change (its due clock); when the APU's clock has
+// passed it, the channel moves one step along its waveform and the difference
+// from the last level it sent goes into the band-limited buffer as a step at
+// that exact cycle. The buffer does the resampling to 44100 Hz.
+//
+// Amplitudes: a pulse or the noise sends volume x 1000 (0-15000), the
+// triangle its sequence value x 1024 (0-15360). The four simply add up in the
+// one buffer.
+#include <initializer_list>
+
+#include "audio/apu_internal.h"
+#include "audio/blip_buf.h"
+
+namespace {
+
+constexpr int volume_unit = 1000;
+constexpr int triangle_unit = 1024;
+
+// A pulse is high while its duty step (0-7) is at or above the threshold for
+// its duty setting (bits 6-7 of its first register). Duty 3 uses the same
+// threshold as duty 0, giving seven high steps of eight.
+constexpr int duty_threshold[4] = {1, 2, 4, 1};
+
+// CPU cycles per shift of the noise register, indexed by bits 0-3 of $400E.
+constexpr int noise_period[16] = {4, 8, 16, 32, 64, 96, 128, 160, 202, 254, 380, 508, 762, 1016, 2034, 4068};
+
+struct PulseView {
+  const u8* reg;
+  i32 volume;
+  i32 length;
+  i32 env_silent;
+  i32 sweep_silent;
+  i32& due;
+  i32& duty_step;
+  i32& level;
+};
+
+bool pulse_silent(const PulseView& pulse, bool enabled) {
+  const u8 reg0 = pulse.reg[0];
+  // The envelope has run down to volume 0 (only in envelope mode).
+  if (!(reg0 & 0x10) && pulse.env_silent) {
+    return true;
+  }
+  // The length counter is spent (only while it is not halted by bit 5).
+  if (!(reg0 & 0x20) && pulse.length <= 0) {
+    return true;
+  }
+  // The sweep found a period below 8: it mutes the channel, but only while the
+  // high duty bit is set.
+  if ((reg0 & 0x80) && pulse.sweep_silent) {
+    return true;
+  }
+  return !enabled;
+}
+
+void run_pulse(blip_buf* blip, float time, const PulseView& pulse, bool enabled) {
+  if (pulse_silent(pulse, enabled)) {
+    // Fall to zero once, then keep the due clock just ahead of the APU clock.
+    while (pulse.due < time) {
+      blip_buf_add_step(blip, static_cast<u32>(pulse.due), -pulse.level);
+      pulse.level = 0;
+      pulse.due = static_cast<i32>(time + 1.0f);
+    }
+    return;
+  }
+  // One duty step lasts two timer periods: 2 x (P + 1) CPU cycles.
+  const int period = 2 * ((pulse.reg[3] & 7) * 256 + pulse.reg[2]) + 2;
+  const int threshold = duty_threshold[pulse.reg[0] >> 6];
+  const int high = pulse.volume * volume_unit;
+  while (pulse.due < time) {
+    pulse.duty_step = (pulse.duty_step + 1) & 7;
+    const int amplitude = pulse.duty_step >= threshold ? high : 0;
+    blip_buf_add_step(blip, static_cast<u32>(pulse.due), amplitude - pulse.level);
+    pulse.level = amplitude;
+    pulse.due += period;
+  }
+}
+
+void run_triangle(Apu& apu, bool enabled) {
+  const int timer = (apu.tri_reg[2] & 7) * 256 + apu.tri_reg[1];
+  // Timer values of 8 or less would be ultrasonic; the channel stops there and
+  // holds its level instead of dropping to zero, as it does when either
+  // counter runs out.
+  if (!enabled || timer <= 8 || apu.tri_length <= 0 || apu.tri_linear <= 0) {
+    apu.tri_due = static_cast<i32>(apu.time);
+    return;
+  }
+  while (apu.tri_due < apu.time) {
+    // 32 steps: 0 up to 15, then 15 down to 0.
+    apu.tri_step = (apu.tri_step + 1) & 31;
+    const int value = apu.tri_step < 16 ? apu.tri_step : 31 - apu.tri_step;
+    const int amplitude = value * triangle_unit;
+    blip_buf_add_step(apu.blip, static_cast<u32>(apu.tri_due), amplitude - apu.tri_level);
+    apu.tri_level = amplitude;
+    apu.tri_due += timer + 1;
+  }
+}
+
+void run_noise(Apu& apu, bool enabled) {
+  const u8 reg0 = apu.noise_reg[0];
+  if (!enabled || (!(reg0 & 0x10) && apu.noise_env_silent) || (!(reg0 & 0x20) && apu.noise_length <= 0)) {
+    apu.noise_due = static_cast<i32>(apu.time);
+    return;
+  }
+  const int period = noise_period[apu.noise_reg[1] & 15];
+  // Bit 7 of $400E selects the short mode: feedback from bit 6 instead of
+  // bit 1 gives a short repeating sequence, a metallic buzz rather than a hiss.
+  const int tap = (apu.noise_reg[1] & 0x80) ? 6 : 1;
+  const int high = apu.noise_volume * volume_unit;
+  while (apu.noise_due < apu.time) {
+    const int feedback = (apu.noise_shift ^ (apu.noise_shift >> tap)) & 1;
+    apu.noise_shift = ((apu.noise_shift >> 1) & 0x3FFF) | (feedback << 14);
+    const int amplitude = (apu.noise_shift & 1) == 0 ? high : 0;
+    blip_buf_add_step(apu.blip, static_cast<u32>(apu.noise_due), amplitude - apu.noise_level);
+    apu.noise_level = amplitude;
+    apu.noise_due += period;
+  }
+}
+
+}  // namespace
+
+void apu_run_channels(Apu& apu) {
+  const u8 enable = apu.status_reg;
+  run_pulse(apu.blip, apu.time,
+            PulseView{apu.pulse1_reg, apu.pulse1_volume, apu.pulse1_length, apu.pulse1_env_silent,
+                      apu.pulse1_sweep_silent, apu.pulse1_due, apu.pulse1_duty_step, apu.pulse1_level},
+            enable & 0x01);
+  run_pulse(apu.blip, apu.time,
+            PulseView{apu.pulse2_reg, apu.pulse2_volume, apu.pulse2_length, apu.pulse2_env_silent,
+                      apu.pulse2_sweep_silent, apu.pulse2_due, apu.pulse2_duty_step, apu.pulse2_level},
+            enable & 0x02);
+  run_triangle(apu, enable & 0x04);
+  run_noise(apu, enable & 0x08);
+}
+
+void apu_deliver_chunks(Apu& apu) {
+  const i32 needed = blip_buf_clocks_needed(apu.blip, apu.chunk_samples);
+  if (apu.time < static_cast<float>(needed)) {
+    return;
+  }
+  // The frame ends at the whole part of the clock, but everything moves back
+  // by only the clocks the chunk needed: the few surplus samples stay in the
+  // buffer, and once they add up to a chunk, two chunks leave in one call.
+  blip_buf_end_frame(apu.blip, static_cast<u32>(apu.time));
+  apu.time -= static_cast<float>(needed);
+  for (i32* due : {&apu.pulse1_due, &apu.pulse2_due, &apu.tri_due, &apu.noise_due, &apu.seq_irq_due,
+                   &apu.seq_length_due, &apu.seq_env_due}) {
+    *due -= needed;
+  }
+  while (blip_buf_avail(apu.blip) >= apu.chunk_samples) {
+    const i32 count = blip_buf_read(apu.blip, apu.chunk, apu.chunk_samples, 0);
+    if (apu.on_chunk != nullptr) {
+      apu.on_chunk(apu.on_chunk_user, apu.chunk, count, apu.sample_rate);
+    }
+  }
+}

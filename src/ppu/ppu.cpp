@@ -1,0 +1,322 @@
+// The PPU's CPU-visible registers ($2000-$2007), the folding of PPU addresses
+// onto the 16 KB video memory, the palette memory rule, and the PPU's block in
+// a save state. The line renderers live in render_background.cpp and
+// render_sprites.cpp.
+#include "ppu/ppu.h"
+
+#include <cstring>
+#include <new>
+
+#include "cartridge/mapper.h"
+#include "core/console.h"
+#include "core/state_io.h"
+
+// Red, green and blue of the 64 colour numbers the PPU can output. Numbers
+// $xD-$xF are black (the hardware's $0D is "blacker than black"; we draw it as
+// plain black like the others).
+const u8 nes_palette[64][3] = {
+    {0x75, 0x75, 0x75}, {0x27, 0x1B, 0x8F}, {0x00, 0x00, 0xAB}, {0x47, 0x00, 0x9F},
+    {0x8F, 0x00, 0x77}, {0xAB, 0x00, 0x13}, {0xA7, 0x00, 0x00}, {0x7F, 0x0B, 0x00},
+    {0x43, 0x2F, 0x00}, {0x00, 0x47, 0x00}, {0x00, 0x51, 0x00}, {0x00, 0x3F, 0x17},
+    {0x1B, 0x3F, 0x5F}, {0x00, 0x00, 0x00}, {0x00, 0x00, 0x00}, {0x00, 0x00, 0x00},
+
+    {0xBC, 0xBC, 0xBC}, {0x00, 0x73, 0xEF}, {0x23, 0x3B, 0xEF}, {0x83, 0x00, 0xF3},
+    {0xBF, 0x00, 0xBF}, {0xE7, 0x00, 0x5B}, {0xDB, 0x2B, 0x00}, {0xCB, 0x4F, 0x0F},
+    {0x8B, 0x73, 0x00}, {0x00, 0x97, 0x00}, {0x00, 0xAB, 0x00}, {0x00, 0x93, 0x3B},
+    {0x00, 0x83, 0x8B}, {0x00, 0x00, 0x00}, {0x00, 0x00, 0x00}, {0x00, 0x00, 0x00},
+
+    {0xFF, 0xFF, 0xFF}, {0x3F, 0xBF, 0xFF}, {0x5F, 0x97, 0xFF}, {0xA7, 0x8B, 0xFD},
+    {0xF7, 0x7B, 0xFF}, {0xFF, 0x77, 0xB7}, {0xFF, 0x77, 0x63}, {0xFF, 0x9B, 0x3B},
+    {0xF3, 0xBF, 0x3F}, {0x83, 0xD3, 0x13}, {0x4F, 0xDF, 0x4B}, {0x58, 0xF8, 0x98},
+    {0x00, 0xEB, 0xDB}, {0x00, 0x00, 0x00}, {0x00, 0x00, 0x00}, {0x00, 0x00, 0x00},
+
+    {0xFF, 0xFF, 0xFF}, {0xAB, 0xE7, 0xFF}, {0xC7, 0xD7, 0xFF}, {0xD7, 0xCB, 0xFF},
+    {0xFF, 0xC7, 0xFF}, {0xFF, 0xC7, 0xDB}, {0xFF, 0xBF, 0xB3}, {0xFF, 0xDB, 0xAB},
+    {0xFF, 0xE7, 0xA3}, {0xE3, 0xFF, 0xA3}, {0xAB, 0xF3, 0xBF}, {0xB3, 0xFF, 0xCF},
+    {0x9F, 0xFF, 0xF3}, {0x00, 0x00, 0x00}, {0x00, 0x00, 0x00}, {0x00, 0x00, 0x00},
+};
+
+int ppu_create(Ppu& ppu) {
+  int result = 1;
+  ppu.vram.reset(new (std::nothrow) u8[vram_bytes]());
+  ppu.oam.reset(new (std::nothrow) u8[oam_bytes]());
+  if (!ppu.vram || !ppu.oam) {
+    result = -1;
+  }
+  // The picture and the flag plane are rewritten every frame before they are
+  // read, so they need no clearing.
+  ppu.frame_buffer.reset(new (std::nothrow) u8[frame_buffer_bytes]);
+  ppu.pixel_flags.reset(new (std::nothrow) u8[screen_width * screen_height]);
+  if (!ppu.frame_buffer || !ppu.pixel_flags) {
+    result = -2;
+  }
+
+  for (SpriteSlot& slot : ppu.sprite_slots) {
+    slot = SpriteSlot{};
+  }
+  ppu.ctrl = 0;
+  ppu.mask = 0;
+  ppu.status = 0;
+  ppu.oam_addr = 0;
+  ppu.reserved[0] = 0;
+  ppu.reserved[1] = 0;
+  ppu.write_toggle = 0;
+  ppu.read_buffer = 0;
+  ppu.vram_addr = 0;
+  ppu.temp_addr = 0;
+  ppu.fine_x = 0;
+  ppu.frame_counter = 0;
+  ppu.status_read_flag = 0;
+  ppu.nmi_window = 0;
+  ppu.nmi_suppressed = 0;
+  ppu.sprite0_hit_done = 0;
+  std::memcpy(ppu.palette_rgb, nes_palette, sizeof ppu.palette_rgb);
+  return result;
+}
+
+void ppu_free(Ppu& ppu) {
+  ppu.vram.reset();
+  ppu.oam.reset();
+  ppu.frame_buffer.reset();
+  ppu.pixel_flags.reset();
+}
+
+u16 ppu_map_address(const Ppu& ppu, u16 address) {
+  address &= 0x3FFF;
+  // $3000-$3EFF repeats the nametable space below it.
+  if (address >= 0x3000 && address < 0x3F00) {
+    address -= 0x1000;
+  }
+  if (address >= 0x2000 && address < 0x3000) {
+    // Only 2 KB of nametable memory exist on the console; the cartridge wires
+    // the four logical nametables onto them.
+    const i32 mirroring = ppu.console && ppu.console->mapper ? ppu.console->mapper->mirroring : -1;
+    switch (mirroring) {
+      case mirroring_vertical:
+        return address >= 0x2800 ? static_cast<u16>(address - 0x800) : address;
+      case mirroring_horizontal:
+        if (address >= 0x2800) {
+          return static_cast<u16>(0x2400 + (address & 0x3FF));
+        }
+        return address >= 0x2400 ? static_cast<u16>(0x2000 + (address & 0x3FF)) : address;
+      case mirroring_single_lower:
+        return static_cast<u16>(0x2000 + (address & 0x3FF));
+      case mirroring_single_upper:
+        return static_cast<u16>(0x2400 + (address & 0x3FF));
+      default:
+        return address;
+    }
+  }
+  if (address >= 0x3F00) {
+    return static_cast<u16>(0x3F00 + (address & 0x1F));
+  }
+  return address;
+}
+
+namespace {
+
+void advance_vram_addr(Ppu& ppu) {
+  ppu.vram_addr = static_cast<u16>(ppu.vram_addr + ((ppu.ctrl & 0x04) ? 32 : 1));
+}
+
+void data_write(Ppu& ppu, u8 value) {
+  const u16 a = ppu_map_address(ppu, ppu.vram_addr);
+  if (a < 0x3F00) {
+    // Pattern addresses land in video memory too, never in the cartridge.
+    ppu.vram[a] = value;
+  } else if ((a & 0x0F) == 0) {
+    // $3F00 and $3F10: colour 0 of every palette is one shared backdrop, so
+    // the renderers can look up colour 0 of any palette and get it.
+    for (int i = 0; i < 32; i += 4) {
+      ppu.vram[0x3F00 + i] = value;
+    }
+  } else if ((a & 0x03) != 0) {
+    ppu.vram[a] = value;
+  }
+  // The other colour-0 entries ($3F04, $3F08, ... $3F1C) keep the backdrop.
+  advance_vram_addr(ppu);
+}
+
+u8 data_read(Ppu& ppu) {
+  const u16 v = ppu.vram_addr;
+  u8 result = ppu.read_buffer;
+  if (v <= 0x1FFF) {
+    ppu.read_buffer = *ppu.console->mapper->chr_pointer(v);
+  } else {
+    ppu.read_buffer = ppu.vram[ppu_map_address(ppu, v)];
+  }
+  if (v >= 0x3F00 && v <= 0x3FFF) {
+    // Palette reads are answered at once; the buffer takes the nametable byte
+    // that lies under the palette.
+    result = ppu.vram[ppu_map_address(ppu, v)];
+    ppu.read_buffer = ppu.vram[ppu_map_address(ppu, static_cast<u16>(v - 0x1000))];
+  }
+  advance_vram_addr(ppu);
+  return result;
+}
+
+}  // namespace
+
+u8 ppu_read(Ppu& ppu, u16 address) {
+  switch (address & 7) {
+    case 2: {
+      const u8 result = ppu.status;
+      ppu.write_toggle = 0;
+      ppu.status_read_flag = 1;
+      ppu.status &= 0x7F;
+      return result;
+    }
+    case 4: {
+      const u8 value = ppu.oam[ppu.oam_addr];
+      // Attribute bits 2-4 do not exist in sprite memory and read as 0.
+      return (ppu.oam_addr & 3) == 2 ? static_cast<u8>(value & 0xE3) : value;
+    }
+    case 7:
+      return data_read(ppu);
+    default:
+      return 0;
+  }
+}
+
+void ppu_write(Ppu& ppu, u16 address, u8 value) {
+  switch (address & 7) {
+    case 0:
+      ppu.ctrl = value;
+      ppu.temp_addr = static_cast<u16>((ppu.temp_addr & ~0x0C00) | ((value & 3) << 10));
+      // A $2000 write in the dots around the rise of the vblank flag can cost
+      // the frame its NMI. The suppression opens when mask bit 7 is set.
+      if (ppu.nmi_window && (ppu.mask & 0x80)) {
+        ppu.nmi_suppressed = 1;
+      }
+      break;
+    case 1:
+      ppu.mask = value;
+      break;
+    case 2:
+      break;
+    case 3:
+      ppu.oam_addr = value;
+      break;
+    case 4:
+      ppu.oam[ppu.oam_addr] = value;
+      ppu.oam_addr = static_cast<u8>(ppu.oam_addr + 1);
+      break;
+    case 5:
+      if (ppu.write_toggle == 0) {
+        ppu.fine_x = value & 7;
+        ppu.temp_addr = static_cast<u16>((ppu.temp_addr & ~0x001F) | (value >> 3));
+      } else {
+        ppu.temp_addr =
+            static_cast<u16>((ppu.temp_addr & ~0x73E0) | ((value & 7) << 12) | ((value >> 3) << 5));
+      }
+      ppu.write_toggle ^= 1;
+      break;
+    case 6:
+      if (ppu.write_toggle == 0) {
+        ppu.temp_addr = static_cast<u16>((ppu.temp_addr & 0x80FF) | ((value & 0x3F) << 8));
+      } else {
+        ppu.temp_addr = static_cast<u16>((ppu.temp_addr & 0xFF00) | value);
+        ppu.vram_addr = ppu.temp_addr;
+      }
+      ppu.write_toggle ^= 1;
+      break;
+    case 7:
+      data_write(ppu, value);
+      break;
+  }
+}
+
+void ppu_save(const Ppu& ppu, StateWriter& out) {
+  out.put_u8(ppu.ctrl);
+  out.put_u8(ppu.mask);
+  out.put_u8(ppu.status);
+  out.put_u8(ppu.oam_addr);
+  out.put_u8(ppu.reserved[0]);
+  out.put_u8(ppu.reserved[1]);
+  out.put_u32(ppu.write_toggle);
+  out.put_u8(ppu.read_buffer);
+  out.put_u16(ppu.vram_addr);
+  out.put_u16(ppu.temp_addr);
+  out.put_u8(ppu.fine_x);
+  for (u16 base : ppu.nametable_base) {
+    out.put_u16(base);
+  }
+  out.put_bytes(ppu.vram.get(), vram_bytes);
+  out.put_bytes(ppu.oam.get(), oam_bytes);
+}
+
+namespace {
+
+// Reads fields in order until the block runs out: a short block leaves the
+// field it ends in, and every field after it, as they were.
+struct FieldLoader {
+  StateReader& in;
+  bool ended = false;
+
+  bool fits(std::size_t count) {
+    ended = ended || in.remaining() < count;
+    return !ended;
+  }
+  void load(u8& field) {
+    if (fits(1)) {
+      field = in.get_u8();
+    }
+  }
+  void load(u16& field) {
+    if (fits(2)) {
+      field = in.get_u16();
+    }
+  }
+  void load(u32& field) {
+    if (fits(4)) {
+      field = in.get_u32();
+    }
+  }
+  void load(u8* bytes, std::size_t count) {
+    if (fits(count)) {
+      in.get_bytes(bytes, count);
+    }
+  }
+};
+
+}  // namespace
+
+void ppu_load(Ppu& ppu, StateReader& in) {
+  FieldLoader loader{in};
+  loader.load(ppu.ctrl);
+  loader.load(ppu.mask);
+  loader.load(ppu.status);
+  loader.load(ppu.oam_addr);
+  loader.load(ppu.reserved[0]);
+  loader.load(ppu.reserved[1]);
+  loader.load(ppu.write_toggle);
+  loader.load(ppu.read_buffer);
+  loader.load(ppu.vram_addr);
+  loader.load(ppu.temp_addr);
+  loader.load(ppu.fine_x);
+  for (u16& base : ppu.nametable_base) {
+    loader.load(base);
+  }
+  loader.load(ppu.vram.get(), vram_bytes);
+  loader.load(ppu.oam.get(), oam_bytes);
+}
+
+bool ppu_state_valid(StateReader in) {
+  if (in.remaining() < static_cast<std::size_t>(ppu_state_bytes)) {
+    return false;
+  }
+  const u8* block = in.data + in.position;
+  if (block[ppu_write_toggle_offset] > 1 || block[ppu_write_toggle_offset + 1] != 0 ||
+      block[ppu_write_toggle_offset + 2] != 0 || block[ppu_write_toggle_offset + 3] != 0 ||
+      block[ppu_fine_x_offset] > 7) {
+    return false;
+  }
+  in.position += ppu_nametable_base_offset;
+  for (int i = 0; i < 4; ++i) {
+    const u16 base = in.get_u16();
+    if (base != 0x2000 && base != 0x2400 && base != 0x2800 && base != 0x2C00) {
+      return false;
+    }
+  }
+  return true;
+}

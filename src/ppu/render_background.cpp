@@ -1,0 +1,147 @@
+// The background renderer: one visible line of the picture, produced pixel by
+// pixel with the CPU running one PPU dot before each pixel, so that a scroll,
+// palette or mask write made in the middle of a line shows from the pixel
+// where it happens (status-bar splits, raster effects).
+//
+// The scroll position lives in vram_addr (coarse X in bits 0-4, coarse Y in
+// 5-9, the nametable in 10-11, fine Y in 12-14) and fine_x. During the 256
+// pixels vram_addr is only read: each tile fetch recomputes where the scrolled
+// picture is, so a $2006 write in mid-line moves the picture from the next tile
+// on. At the end of the line vram_addr steps one pixel row down and takes its
+// horizontal part back from temp_addr, which is how a $2005 write made during
+// the line reaches the next one.
+#include "cartridge/mapper.h"
+#include "core/console.h"
+#include "cpu/cpu.h"
+#include "ppu/ppu.h"
+
+namespace {
+
+// Where a background tile row comes from.
+struct BackgroundTile {
+  u16 pattern_address;
+  u8 palette;  // attribute palette 0-3
+  u8 column;   // the column within the tile row under the pixel, 0-7
+};
+
+// Finds the tile under horizontal offset k of the line (k = 0 is the line's
+// first pixel). The picture is 512 x 512 pixels of four nametables; X and Y
+// wrap around it.
+inline BackgroundTile locate_tile(const Ppu& ppu, int k) {
+  const u16 v = ppu.vram_addr;
+  const int x = 256 * ((v >> 10) & 1) + 8 * (v & 31) + ppu.fine_x + k;
+  const int y = 256 * ((v >> 11) & 1) + 8 * ((v >> 5) & 31) + ((v >> 12) & 7);
+  // Tile rows 30 and 31 lie below the 30 rows of a nametable: the PPU reads
+  // the attribute bytes there as if they were tile numbers.
+  const int i = 32 * ((y >> 3) & 31) + ((x >> 3) & 31);
+  const int n = 2 * ((y >> 8) & 1) + ((x >> 8) & 1);
+  const int base = ppu.nametable_base[n];
+  const u8* vram = ppu.vram.get();
+  // One attribute byte covers 4 x 4 tiles, two bits per 2 x 2 quarter.
+  const u8 attribute = vram[(base + 0x3C0 + 8 * (i >> 7) + ((i >> 2) & 7)) & 0x3FFF];
+  const int shift = (i & 2) + 4 * ((i >> 6) & 1);
+  const int table = (ppu.ctrl & 0x10) ? 0x1000 : 0x0000;
+  BackgroundTile tile;
+  tile.pattern_address = static_cast<u16>(table + 16 * vram[(base + i) & 0x3FFF] + (y & 7));
+  tile.palette = static_cast<u8>((attribute >> shift) & 3);
+  tile.column = static_cast<u8>(x & 7);
+  return tile;
+}
+
+// Steps vram_addr one pixel row down, then restores its horizontal part.
+inline void advance_row(Ppu& ppu) {
+  u16 v = ppu.vram_addr;
+  if ((v & 0x7000) != 0x7000) {
+    v = static_cast<u16>(v + 0x1000);
+  } else {
+    v &= static_cast<u16>(~0x7000);
+    int coarse_y = (v >> 5) & 31;
+    if (coarse_y == 29) {
+      // The last tile row of a nametable: continue in the one below.
+      coarse_y = 0;
+      v ^= 0x0800;
+    } else if (coarse_y == 31) {
+      // Rows 30 and 31 (reachable only by writing them) wrap within the
+      // same nametable.
+      coarse_y = 0;
+    } else {
+      ++coarse_y;
+    }
+    v = static_cast<u16>((v & ~0x03E0) | (coarse_y << 5));
+  }
+  ppu.vram_addr = static_cast<u16>((v & ~0x041F) | (ppu.temp_addr & 0x041F));
+}
+
+}  // namespace
+
+void render_background_line(Console& console, int line) {
+  Ppu& ppu = *console.ppu;
+  mapper& board = *console.mapper;
+  const u8* vram = ppu.vram.get();
+  u8* out = ppu.frame_buffer.get() + line * screen_width * 3;
+  u8* flags = ppu.pixel_flags.get() + line * screen_width;
+
+  // The tile row being drawn: its two bit planes, its palette and the column
+  // of the current pixel within it. Every line starts with a fresh fetch.
+  u8 plane_lo = 0;
+  u8 plane_hi = 0;
+  int palette_address = 0x3F00;
+  int c = 0;
+  bool first_pixel = true;
+
+  for (int x = 0; x < screen_width; ++x) {
+    cpu_run(console, 1.0f);
+    // mask, ctrl and the palette are read at every pixel: the CPU may have
+    // just changed them.
+    const u8 mask = ppu.mask;
+    int colour_address;
+    if ((mask & 0x08) && (x >= 8 || (mask & 0x02))) {
+      ++c;
+      if (c > 7 || first_pixel) {
+        const BackgroundTile tile = locate_tile(ppu, x);
+        const u8* pattern = board.chr_pointer(tile.pattern_address);
+        plane_lo = pattern[0];
+        plane_hi = pattern[8];
+        palette_address = 0x3F00 + 4 * tile.palette;
+        c = tile.column;
+        first_pixel = false;
+      }
+      const int bit = 7 - c;
+      const int value = ((plane_lo >> bit) & 1) | (((plane_hi >> bit) & 1) << 1);
+      flags[x] = value != 0;
+      // Colour 0 of every palette is the backdrop: palette memory keeps
+      // $3F00, $3F04, $3F08 and $3F0C equal.
+      colour_address = palette_address + value;
+    } else {
+      // Background off, or clipped in the leftmost 8 columns: the backdrop.
+      flags[x] = 0;
+      colour_address = 0x3F00;
+    }
+    const u8* rgb = ppu.palette_rgb[vram[colour_address] & 0x3F];
+    out[3 * x] = rgb[0];
+    out[3 * x + 1] = rgb[1];
+    out[3 * x + 2] = rgb[2];
+  }
+
+  // The sprite stage gets the next 64 dots, in eight slots of 8.
+  if (ppu.mask & 0x10) {
+    render_sprites_line(console, line);
+  } else {
+    for (int slot = 0; slot < 8; ++slot) {
+      cpu_run(console, 8.0f);
+    }
+  }
+
+  // MMC2 and MMC4 switch pattern banks when they see certain tiles fetched.
+  // The hardware fetches the first two tiles of the next line here; they lie
+  // one nametable width to the right of where this line began.
+  if (board.number == 9 || board.number == 10) {
+    board.chr_pointer(locate_tile(ppu, 256).pattern_address);
+    board.chr_pointer(locate_tile(ppu, 264).pattern_address);
+  }
+
+  if (ppu.mask & 0x18) {
+    advance_row(ppu);
+  }
+  cpu_run(console, 21.0f);
+}
