@@ -79,31 +79,41 @@ grep -q 'audio' "$work/no_audio.err" || fail "stderr does not name the audio dev
 cmp -s "$work/config/CorvelSettings.txt" <(printf '%s\n' "$work/roms/blue.nes" "$work/roms/missing.nes" "$work/roms/green.nes") ||
   fail "a failed start rewrote the settings"
 
-# --- Start with an image on the command line (a relative path) ------------
-step "start corvel red.nes"
-(
-  cd "$work/roms"
-  CORVEL_CONFIG_DIR="$work/config" SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/audio.raw" \
-    exec "$corvel" red.nes
-) >"$work/corvel.log" 2>&1 &
-corvel_pid=$!
-
+# Starts corvel in the images' folder with the given arguments, the sound
+# going to the given file, and waits for its window.
 window=
+start_corvel() { # audio-file [arguments]
+  local audio=$1
+  shift
+  (
+    cd "$work/roms"
+    CORVEL_CONFIG_DIR="$work/config" SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$audio" \
+      exec "$corvel" "$@"
+  ) >"$work/corvel.log" 2>&1 &
+  corvel_pid=$!
+  wait_until 20 find_window || fail "no window titled Corvel"
+  xdotool windowfocus --sync "$window" 2>/dev/null || true
+  # Window geometry: the picture area starts under the 25-pixel menu bar.
+  eval "$(xdotool getwindowgeometry --shell "$window")"
+  origin_x=$X
+  origin_y=$((Y + 25))
+  [ "$WIDTH" -eq 512 ] || fail "window width $WIDTH, expected 512"
+  [ "$HEIGHT" -eq 537 ] || fail "window height $HEIGHT, expected 512 + menu bar"
+}
 find_window() {
   kill -0 "$corvel_pid" 2>/dev/null || fail "corvel ended at start-up"
   window=$(xdotool search --name '^Corvel$' 2>/dev/null | head -1)
   [ -n "$window" ]
 }
-wait_until 20 find_window || fail "no window titled Corvel"
-xdotool windowfocus --sync "$window" 2>/dev/null || true
-xdotool windowactivate --sync "$window" 2>/dev/null || true
-
-# Window geometry: the picture area starts under the 25-pixel menu bar.
-eval "$(xdotool getwindowgeometry --shell "$window")"
-origin_x=$X
-origin_y=$((Y + 25))
-[ "$WIDTH" -eq 512 ] || fail "window width $WIDTH, expected 512"
-[ "$HEIGHT" -eq 537 ] || fail "window height $HEIGHT, expected 512 + menu bar"
+quit_with_escape() {
+  press Escape
+  wait_until 20 exited || fail "corvel did not quit on Escape"
+  local status=0
+  wait "$corvel_pid" || status=$?
+  corvel_pid=
+  [ "$status" -eq 0 ] || fail "exit status $status"
+}
+exited() { ! kill -0 "$corvel_pid" 2>/dev/null; }
 
 shot="$work/shot.png"
 screenshot() { import -window root "$shot"; }
@@ -174,6 +184,10 @@ close_dialog() { # title
   wait_until 10 dialog_gone "$1" || fail "dialog $1 did not close"
   focus
 }
+
+# --- Start with an image on the command line (a relative path) ------------
+step "start corvel red.nes"
+start_corvel "$work/audio.raw" red.nes
 
 # --- The game's picture ---------------------------------------------------
 step "game picture"
@@ -254,13 +268,7 @@ keep_shot stretched
 
 # --- Escape quits -----------------------------------------------------------
 step "Escape"
-press Escape
-exited() { ! kill -0 "$corvel_pid" 2>/dev/null; }
-wait_until 20 exited || fail "corvel did not quit on Escape"
-status=0
-wait "$corvel_pid" || status=$?
-corvel_pid=
-[ "$status" -eq 0 ] || fail "exit status $status"
+quit_with_escape
 
 step "files left behind"
 # Settings: nine lines, the command line's image first as an absolute path,
@@ -288,5 +296,18 @@ done
 [ -s "$work/audio.raw" ] || fail "no audio written"
 loud=$(od -An -tu1 -v "$work/audio.raw" | tr -s ' ' '\n' | grep -c -v -E '^(128)?$' || true)
 [ "$loud" -gt 1000 ] || fail "the tone was not played ($loud non-silent bytes)"
+
+# --- A second run without an image: the gallery of the saved list -----------
+step "start corvel without an image"
+start_corvel "$work/audio2.raw"
+# shellcheck disable=SC2046
+expect_picture 20 "gallery at start-up" $(cell 0) red $(cell 1) blue $(cell 2) green $(cell 4) grey
+keep_shot gallery_at_start
+quit_with_escape
+cmp -s "$work/config/CorvelSettings.txt" <(printf '%s\n' "${expected[@]}") ||
+  fail "the gallery alone changed the settings"
+# Gallery previews are silent: the device played only silence.
+loud=$(od -An -tu1 -v "$work/audio2.raw" | tr -s ' ' '\n' | grep -c -v -E '^(128)?$' || true)
+[ "$loud" -eq 0 ] || fail "the gallery made sound ($loud non-silent bytes)"
 
 echo "desktop test passed"
