@@ -310,4 +310,12 @@ cmp -s "$work/config/CorvelSettings.txt" <(printf '%s\n' "${expected[@]}") ||
 loud=$(od -An -tu1 -v "$work/audio2.raw" | tr -s ' ' '\n' | grep -c -v -E '^(128)?$' || true)
 [ "$loud" -eq 0 ] || fail "the gallery made sound ($loud non-silent bytes)"
 
+# --- Termination by a signal is not swallowed by the audio layer ----------
+step "SIGTERM ends corvel"
+start_corvel "$work/audio3.raw"
+kill -TERM "$corvel_pid"
+wait_until 10 exited || fail "corvel ignored SIGTERM"
+wait "$corvel_pid" 2>/dev/null || true
+corvel_pid=
+
 echo "desktop test passed"
