@@ -218,6 +218,39 @@ void apu_catch_up(Apu& apu) {
   apu_run_full(apu);
 }
 
+void apu_run_single_cycles_slow(Apu& apu, int count) {
+  // The clock and the idle channels' due clocks are kept in locals while
+  // nothing is due, and written back before anything else looks at them.
+  float time = apu.time;
+  const float limit = apu.fast_limit;
+  const u32 idle = apu.idle_channels;
+  i32 pulse1_due = apu.pulse1_due;
+  i32 pulse2_due = apu.pulse2_due;
+  int done = 0;
+  while (done < count) {
+    if (time + 1.0f >= limit)
+      break;
+    time += 1.0f;
+    ++done;
+    if ((idle & idle_pulse1) && pulse1_due < time)
+      pulse1_due = static_cast<i32>(time + 1.0f);
+    if ((idle & idle_pulse2) && pulse2_due < time)
+      pulse2_due = static_cast<i32>(time + 1.0f);
+  }
+  if (done > 0) {
+    apu.time = time;
+    apu.pulse1_due = pulse1_due;
+    apu.pulse2_due = pulse2_due;
+    if (idle & idle_triangle)
+      apu.tri_due = static_cast<i32>(time);
+    if (idle & idle_noise)
+      apu.noise_due = static_cast<i32>(time);
+  }
+  // From the first call in which something is due on, one call at a time.
+  for (; done < count; ++done)
+    apu_run(apu, 1.0f);
+}
+
 // The CPU hands over at most a few thousand cycles at a time. Longer runs are
 // cut into pieces so that one frame of the buffer never outgrows it.
 void apu_run_long(Apu& apu, float cycles) {

@@ -98,6 +98,26 @@ u8 apu_read_status(Apu& apu, u16 address);
 // or a silent channel's clock must follow, and calls longer than one stretch.
 void apu_catch_up(Apu& apu);
 void apu_run_long(Apu& apu, float cycles);
+
+// Exactly `count` calls of apu_run with one cycle each, with nothing else
+// happening between them (the renderer's dots in which the CPU runs nothing).
+void apu_run_single_cycles_slow(Apu& apu, int count);
+inline void apu_run_single_cycles(Apu& apu, int count) {
+  if (count <= 0)
+    return;
+  if (apu.idle_channels == 0) {
+    // One addition per call, as the calls would make them, so that the clock
+    // rounds exactly as it would.
+    float time = apu.time;
+    for (int i = 0; i < count; ++i)
+      time += 1.0f;
+    if (time < apu.fast_limit) {
+      apu.time = time;
+      return;
+    }
+  }
+  apu_run_single_cycles_slow(apu, count);
+}
 constexpr float apu_max_run_cycles = 8192.0f;
 
 // Advances the APU by a number of CPU cycles. The CPU calls it every third
