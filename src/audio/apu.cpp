@@ -178,7 +178,7 @@ namespace {
 // Everything apu_run does once a clock is due: the sequencer, the channels,
 // chunk delivery, and the shortcut for the calls to come.
 void apu_run_full(Apu& apu) {
-  apu_run_sequencer(apu);
+  const bool stepped = apu_run_sequencer(apu);
   if (!apu.sound_on) {
     const float rebase_at = apu_rebase_silent(apu);
     apu.fast_limit = std::min(
@@ -186,7 +186,8 @@ void apu_run_full(Apu& apu) {
     apu.idle_channels = 0;
     return;
   }
-  const u32 idle = apu_run_channels(apu);
+  const u32 idle = apu_run_channels(apu, stepped || apu.silence_stale);
+  apu.silence_stale = 0;
   apu_deliver_chunks(apu);
   float limit =
       static_cast<float>(std::min({apu.seq_irq_due, apu.seq_length_due, apu.seq_env_due, apu.chunk_clocks}));
@@ -221,7 +222,7 @@ inline void apu_step(Apu& apu, float cycles) {
 
 }  // namespace
 
-void apu_run(Apu& apu, float cycles) {
+void apu_run_full_step(Apu& apu, float cycles) {
   // The CPU hands over at most a few thousand cycles at a time. Longer runs are
   // cut into pieces so that one frame of the buffer never outgrows it.
   while (cycles > apu_max_run_cycles) {
