@@ -17,6 +17,7 @@
 namespace {
 
 constexpr int volume_unit = 1000;
+constexpr int triangle_unit = 1024;
 
 // A step of height 0 leaves the buffer as it is; most duty steps and many
 // noise shifts do not change the level, so they skip the buffer altogether.
@@ -25,7 +26,6 @@ inline void add_change(blip_buf* blip, i32 due, int delta) {
     blip_buf_add_step(blip, static_cast<u32>(due), delta);
   }
 }
-constexpr int triangle_unit = 1024;
 
 // A pulse is high while its duty step (0-7) is at or above the threshold for
 // its duty setting (bits 6-7 of its first register). Duty 3 uses the same
@@ -92,9 +92,9 @@ bool run_pulse(blip_buf* blip, float time, const PulseView& pulse, bool enabled)
 // Returns true when the triangle is silent.
 bool run_triangle(Apu& apu, bool enabled) {
   const int timer = (apu.tri_reg[2] & 7) * 256 + apu.tri_reg[1];
-  // Timer values of 8 or less would be ultrasonic; the channel stops there and
-  // holds its level instead of dropping to zero, as it does when either
-  // counter runs out.
+  // A silent triangle stops where it is and holds its level rather than
+  // dropping to zero: when disabled, when either counter has run out, and
+  // for timer values of 8 or less, which would give an ultrasonic tone.
   if (!enabled || timer <= 8 || apu.tri_length <= 0 || apu.tri_linear <= 0) {
     apu.tri_due = static_cast<i32>(apu.time);
     return true;

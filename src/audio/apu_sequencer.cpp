@@ -4,9 +4,9 @@
 // linear counter (quarter-frames), and raises the frame interrupt.
 //
 // Four-step mode (bit 7 of $4017 clear) repeats every 29780 cycles, 60 times
-// a second, and interrupts at its last step. Five-step mode leaves one step of
-// five without quarter- or half-frame clocks and never interrupts; games use
-// it to clock the channels themselves at a steadier rate.
+// a second, and interrupts at its last step. Five-step mode repeats every
+// 37225 cycles, leaves one step of the five without any clock and never
+// interrupts.
 #include <climits>
 
 #include "audio/apu_internal.h"
