@@ -178,7 +178,7 @@ namespace {
 // Everything apu_run does once a clock is due: the sequencer, the channels,
 // chunk delivery, and the shortcut for the calls to come.
 void apu_run_full(Apu& apu) {
-  apu_run_sequencer(apu);
+  const bool stepped = apu_run_sequencer(apu);
   if (!apu.sound_on) {
     const float rebase_at = apu_rebase_silent(apu);
     apu.fast_limit = std::min(
@@ -186,7 +186,8 @@ void apu_run_full(Apu& apu) {
     apu.idle_channels = 0;
     return;
   }
-  const u32 idle = apu_run_channels(apu);
+  const u32 idle = apu_run_channels(apu, stepped || apu.silence_stale);
+  apu.silence_stale = 0;
   apu_deliver_chunks(apu);
   float limit =
       static_cast<float>(std::min({apu.seq_irq_due, apu.seq_length_due, apu.seq_env_due, apu.chunk_clocks}));
@@ -206,59 +207,29 @@ void apu_run_full(Apu& apu) {
   apu.idle_channels = idle;
 }
 
-}  // namespace
-
-// The rest of a call once the clock has moved: most calls hand over a single
-// cycle in which nothing is due and only move the idle channels' clocks.
-void apu_catch_up(Apu& apu) {
+// One stretch of the run loop. Most calls hand over a single cycle in which
+// nothing is due; they only move the clock (and the idle channels with it).
+inline void apu_step(Apu& apu, float cycles) {
+  apu.time += cycles;
   if (apu.time < apu.fast_limit) {
-    apu_follow_idle(apu);
+    if (apu.idle_channels != 0) {
+      apu_follow_idle(apu);
+    }
     return;
   }
   apu_run_full(apu);
 }
 
-void apu_run_single_cycles_slow(Apu& apu, int count) {
-  // The clock and the idle channels' due clocks are kept in locals while
-  // nothing is due, and written back before anything else looks at them.
-  float time = apu.time;
-  const float limit = apu.fast_limit;
-  const u32 idle = apu.idle_channels;
-  i32 pulse1_due = apu.pulse1_due;
-  i32 pulse2_due = apu.pulse2_due;
-  int done = 0;
-  while (done < count) {
-    if (time + 1.0f >= limit)
-      break;
-    time += 1.0f;
-    ++done;
-    if ((idle & idle_pulse1) && pulse1_due < time)
-      pulse1_due = static_cast<i32>(time + 1.0f);
-    if ((idle & idle_pulse2) && pulse2_due < time)
-      pulse2_due = static_cast<i32>(time + 1.0f);
-  }
-  if (done > 0) {
-    apu.time = time;
-    apu.pulse1_due = pulse1_due;
-    apu.pulse2_due = pulse2_due;
-    if (idle & idle_triangle)
-      apu.tri_due = static_cast<i32>(time);
-    if (idle & idle_noise)
-      apu.noise_due = static_cast<i32>(time);
-  }
-  // From the first call in which something is due on, one call at a time.
-  for (; done < count; ++done)
-    apu_run(apu, 1.0f);
-}
+}  // namespace
 
-// The CPU hands over at most a few thousand cycles at a time. Longer runs are
-// cut into pieces so that one frame of the buffer never outgrows it.
-void apu_run_long(Apu& apu, float cycles) {
+void apu_run_full_step(Apu& apu, float cycles) {
+  // The CPU hands over at most a few thousand cycles at a time. Longer runs are
+  // cut into pieces so that one frame of the buffer never outgrows it.
   while (cycles > apu_max_run_cycles) {
-    apu_run(apu, apu_max_run_cycles);
+    apu_step(apu, apu_max_run_cycles);
     cycles -= apu_max_run_cycles;
   }
-  apu_run(apu, cycles);
+  apu_step(apu, cycles);
 }
 
 // The save block: the last register values, then 23 words of channel state.

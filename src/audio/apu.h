@@ -83,6 +83,9 @@ struct Apu {
   // follow the APU clock). Register writes and state loads reset fast_limit.
   float fast_limit = -1.0f;
   u32 idle_channels = 0;
+  // Set by register writes and state loads: the silence of every channel must
+  // be worked out again at the next full step (sequencer steps force it too).
+  i32 silence_stale = 1;
   i32 chunk_clocks = 0;  // the buffer's clocks needed for the next chunk
 };
 
@@ -94,44 +97,54 @@ void apu_free(Apu& apu);
 void apu_write(Apu& apu, u16 address, u8 value);
 u8 apu_read_status(Apu& apu, u16 address);
 
-// The parts of apu_run that are out of line: a call in which something is due
-// or a silent channel's clock must follow, and calls longer than one stretch.
-void apu_catch_up(Apu& apu);
-void apu_run_long(Apu& apu, float cycles);
+// Channel bits of Apu::idle_channels.
+constexpr u32 idle_pulse1 = 1;
+constexpr u32 idle_pulse2 = 2;
+constexpr u32 idle_triangle = 4;
+constexpr u32 idle_noise = 8;
+
+// What a silent, settled channel does in a call where nothing is due: a
+// silent pulse keeps its due clock within one cycle ahead of the clock (its
+// fall to zero is done, so the step it would add has height 0), a silent
+// triangle or noise channel moves its due clock to the clock.
+inline void apu_follow_idle(Apu& apu) {
+  const u32 idle = apu.idle_channels;
+  if ((idle & idle_pulse1) && apu.pulse1_due < apu.time) {
+    apu.pulse1_due = static_cast<i32>(apu.time + 1.0f);
+  }
+  if ((idle & idle_pulse2) && apu.pulse2_due < apu.time) {
+    apu.pulse2_due = static_cast<i32>(apu.time + 1.0f);
+  }
+  if (idle & idle_triangle) {
+    apu.tri_due = static_cast<i32>(apu.time);
+  }
+  if (idle & idle_noise) {
+    apu.noise_due = static_cast<i32>(apu.time);
+  }
+}
+
+// Advances the APU by cycles CPU cycles (at least 1.0). Most calls hand over
+// one cycle in which nothing is due; those are handled here, inline in the
+// CPU's run loop, and everything else by apu_run_full_step.
+void apu_run_full_step(Apu& apu, float cycles);
+inline void apu_run(Apu& apu, float cycles) {
+  const float time = apu.time + cycles;
+  if (time < apu.fast_limit) {
+    apu.time = time;
+    if (apu.idle_channels != 0) {
+      apu_follow_idle(apu);
+    }
+    return;
+  }
+  apu_run_full_step(apu, cycles);
+}
 
 // Exactly `count` calls of apu_run with one cycle each, with nothing else
 // happening between them (the renderer's dots in which the CPU runs nothing).
-void apu_run_single_cycles_slow(Apu& apu, int count);
 inline void apu_run_single_cycles(Apu& apu, int count) {
-  if (count <= 0)
-    return;
-  if (apu.idle_channels == 0) {
-    // One addition per call, as the calls would make them, so that the clock
-    // rounds exactly as it would.
-    float time = apu.time;
-    for (int i = 0; i < count; ++i)
-      time += 1.0f;
-    if (time < apu.fast_limit) {
-      apu.time = time;
-      return;
-    }
-  }
-  apu_run_single_cycles_slow(apu, count);
+  for (int i = 0; i < count; ++i)
+    apu_run(apu, 1.0f);
 }
-constexpr float apu_max_run_cycles = 8192.0f;
 
-// Advances the APU by a number of CPU cycles. The CPU calls it every third
-// PPU dot with one cycle, so the common case, nothing due and no silent
-// channel to follow, is kept to an addition and two tests here.
-inline void apu_run(Apu& apu, float cycles) {
-  if (cycles > apu_max_run_cycles) {
-    apu_run_long(apu, cycles);
-    return;
-  }
-  apu.time += cycles;
-  if (apu.time < apu.fast_limit && apu.idle_channels == 0)
-    return;
-  apu_catch_up(apu);
-}
 void apu_save_state(const Apu& apu, StateWriter& out);
 void apu_load_state(Apu& apu, StateReader& in);

@@ -19,6 +19,14 @@ namespace {
 constexpr int volume_unit = 1000;
 constexpr int triangle_unit = 1024;
 
+// A step of height 0 leaves the buffer as it is; most duty steps and many
+// noise shifts do not change the level, so they skip the buffer altogether.
+inline void add_change(blip_buf* blip, i32 due, int delta) {
+  if (delta != 0) {
+    blip_buf_add_step(blip, static_cast<u32>(due), delta);
+  }
+}
+
 // A pulse is high while its duty step (0-7) is at or above the threshold for
 // its duty setting (bits 6-7 of its first register). Duty 3 uses the same
 // threshold as duty 0, giving seven high steps of eight.
@@ -61,7 +69,7 @@ bool run_pulse(blip_buf* blip, float time, const PulseView& pulse, bool enabled)
   if (pulse_silent(pulse, enabled)) {
     // Fall to zero once, then keep the due clock just ahead of the APU clock.
     while (pulse.due < time) {
-      blip_buf_add_step(blip, static_cast<u32>(pulse.due), -pulse.level);
+      add_change(blip, pulse.due, -pulse.level);
       pulse.level = 0;
       pulse.due = static_cast<i32>(time + 1.0f);
     }
@@ -74,7 +82,7 @@ bool run_pulse(blip_buf* blip, float time, const PulseView& pulse, bool enabled)
   while (pulse.due < time) {
     pulse.duty_step = (pulse.duty_step + 1) & 7;
     const int amplitude = pulse.duty_step >= threshold ? high : 0;
-    blip_buf_add_step(blip, static_cast<u32>(pulse.due), amplitude - pulse.level);
+    add_change(blip, pulse.due, amplitude - pulse.level);
     pulse.level = amplitude;
     pulse.due += period;
   }
@@ -84,9 +92,9 @@ bool run_pulse(blip_buf* blip, float time, const PulseView& pulse, bool enabled)
 // Returns true when the triangle is silent.
 bool run_triangle(Apu& apu, bool enabled) {
   const int timer = (apu.tri_reg[2] & 7) * 256 + apu.tri_reg[1];
-  // Timer values of 8 or less would be ultrasonic; the channel stops there and
-  // holds its level instead of dropping to zero, as it does when either
-  // counter runs out.
+  // A silent triangle stops where it is and holds its level rather than
+  // dropping to zero: when disabled, when either counter has run out, and
+  // for timer values of 8 or less, which would give an ultrasonic tone.
   if (!enabled || timer <= 8 || apu.tri_length <= 0 || apu.tri_linear <= 0) {
     apu.tri_due = static_cast<i32>(apu.time);
     return true;
@@ -96,7 +104,7 @@ bool run_triangle(Apu& apu, bool enabled) {
     apu.tri_step = (apu.tri_step + 1) & 31;
     const int value = apu.tri_step < 16 ? apu.tri_step : 31 - apu.tri_step;
     const int amplitude = value * triangle_unit;
-    blip_buf_add_step(apu.blip, static_cast<u32>(apu.tri_due), amplitude - apu.tri_level);
+    add_change(apu.blip, apu.tri_due, amplitude - apu.tri_level);
     apu.tri_level = amplitude;
     apu.tri_due += timer + 1;
   }
@@ -119,7 +127,7 @@ bool run_noise(Apu& apu, bool enabled) {
     const int feedback = (apu.noise_shift ^ (apu.noise_shift >> tap)) & 1;
     apu.noise_shift = ((apu.noise_shift >> 1) & 0x3FFF) | (feedback << 14);
     const int amplitude = (apu.noise_shift & 1) == 0 ? high : 0;
-    blip_buf_add_step(apu.blip, static_cast<u32>(apu.noise_due), amplitude - apu.noise_level);
+    add_change(apu.blip, apu.noise_due, amplitude - apu.noise_level);
     apu.noise_level = amplitude;
     apu.noise_due += period;
   }
@@ -128,26 +136,37 @@ bool run_noise(Apu& apu, bool enabled) {
 
 }  // namespace
 
-u32 apu_run_channels(Apu& apu) {
+u32 apu_run_channels(Apu& apu, bool recheck) {
   const u8 enable = apu.status_reg;
-  u32 idle = 0;
-  if (run_pulse(apu.blip, apu.time,
-                PulseView{apu.pulse1_reg, apu.pulse1_volume, apu.pulse1_length, apu.pulse1_env_silent,
-                          apu.pulse1_sweep_silent, apu.pulse1_due, apu.pulse1_duty_step, apu.pulse1_level},
-                enable & 0x01)) {
-    idle |= idle_pulse1;
+  const PulseView pulse1{apu.pulse1_reg,        apu.pulse1_volume,       apu.pulse1_length,
+                         apu.pulse1_env_silent, apu.pulse1_sweep_silent, apu.pulse1_due,
+                         apu.pulse1_duty_step,  apu.pulse1_level};
+  const PulseView pulse2{apu.pulse2_reg,        apu.pulse2_volume,       apu.pulse2_length,
+                         apu.pulse2_env_silent, apu.pulse2_sweep_silent, apu.pulse2_due,
+                         apu.pulse2_duty_step,  apu.pulse2_level};
+  if (recheck) {
+    u32 idle = 0;
+    idle |= run_pulse(apu.blip, apu.time, pulse1, enable & 0x01) ? idle_pulse1 : 0;
+    idle |= run_pulse(apu.blip, apu.time, pulse2, enable & 0x02) ? idle_pulse2 : 0;
+    idle |= run_triangle(apu, enable & 0x04) ? idle_triangle : 0;
+    idle |= run_noise(apu, enable & 0x08) ? idle_noise : 0;
+    return idle;
   }
-  if (run_pulse(apu.blip, apu.time,
-                PulseView{apu.pulse2_reg, apu.pulse2_volume, apu.pulse2_length, apu.pulse2_env_silent,
-                          apu.pulse2_sweep_silent, apu.pulse2_due, apu.pulse2_duty_step, apu.pulse2_level},
-                enable & 0x02)) {
-    idle |= idle_pulse2;
+  // Idle channels only follow the clock; of the others, only those whose due
+  // clock has passed have anything to do.
+  u32 idle = apu.idle_channels;
+  apu_follow_idle(apu);
+  if (!(idle & idle_pulse1) && apu.pulse1_due < apu.time) {
+    idle |= run_pulse(apu.blip, apu.time, pulse1, enable & 0x01) ? idle_pulse1 : 0;
   }
-  if (run_triangle(apu, enable & 0x04)) {
-    idle |= idle_triangle;
+  if (!(idle & idle_pulse2) && apu.pulse2_due < apu.time) {
+    idle |= run_pulse(apu.blip, apu.time, pulse2, enable & 0x02) ? idle_pulse2 : 0;
   }
-  if (run_noise(apu, enable & 0x08)) {
-    idle |= idle_noise;
+  if (!(idle & idle_triangle) && apu.tri_due < apu.time) {
+    idle |= run_triangle(apu, enable & 0x04) ? idle_triangle : 0;
+  }
+  if (!(idle & idle_noise) && apu.noise_due < apu.time) {
+    idle |= run_noise(apu, enable & 0x08) ? idle_noise : 0;
   }
   return idle;
 }

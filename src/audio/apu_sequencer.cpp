@@ -4,9 +4,9 @@
 // linear counter (quarter-frames), and raises the frame interrupt.
 //
 // Four-step mode (bit 7 of $4017 clear) repeats every 29780 cycles, 60 times
-// a second, and interrupts at its last step. Five-step mode leaves one step of
-// five without quarter- or half-frame clocks and never interrupts; games use
-// it to clock the channels themselves at a steadier rate.
+// a second, and interrupts at its last step. Five-step mode repeats every
+// 37225 cycles, leaves one step of the five without any clock and never
+// interrupts.
 #include <climits>
 
 #include "audio/apu_internal.h"
@@ -135,7 +135,7 @@ void clock_linear_counter(Apu& apu) {
 
 }  // namespace
 
-void apu_run_sequencer(Apu& apu) {
+bool apu_run_sequencer(Apu& apu) {
   // Frame interrupt. The request is raised only while the CPU's I flag is
   // clear at the moment of the step; a step that finds I set is lost.
   while (apu.seq_irq_due < apu.time) {
@@ -148,7 +148,9 @@ void apu_run_sequencer(Apu& apu) {
   }
 
   // Length counters and sweeps.
+  bool stepped = false;
   while (apu.seq_length_due < apu.time) {
+    stepped = true;
     apu.seq_length_due += sequencer_period;
     int mode = advance_step(apu, apu.seq_length_step);
     if (length_lane[mode][apu.seq_length_step]) {
@@ -165,6 +167,7 @@ void apu_run_sequencer(Apu& apu) {
 
   // Envelopes and the triangle's linear counter.
   while (apu.seq_env_due < apu.time) {
+    stepped = true;
     apu.seq_env_due += sequencer_period;
     int mode = advance_step(apu, apu.seq_env_step);
     if (envelope_lane[mode][apu.seq_env_step]) {
@@ -177,6 +180,7 @@ void apu_run_sequencer(Apu& apu) {
                      apu.noise_env_silent);
     }
   }
+  return stepped;
 }
 
 float apu_rebase_silent(Apu& apu) {

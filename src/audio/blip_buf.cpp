@@ -3,6 +3,8 @@
 // Argument checks stay active in every build type: a failed check means the
 // caller broke the buffer's contract (a frame longer than the buffer, a step
 // placed past its end), and carrying on would write outside the allocation.
+// <assert.h> is read with NDEBUG cleared for the declaration of the C
+// runtime's report-and-abort function, which the checks call directly.
 #undef NDEBUG
 #include <assert.h>
 

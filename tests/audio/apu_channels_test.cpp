@@ -192,18 +192,6 @@ TEST(ApuTriangle, UltrasonicOrCountedOutTriangleHoldsItsLevel) {
   }
 }
 
-TEST(ApuTriangle, TimerNineSounds) {
-  ApuHarness h(true);
-  h.write(0x4015, 0x04);
-  h.write(0x4008, 0xFF);
-  h.write(0x400A, 9);
-  h.write(0x400B, 0x08);
-  h.run_cycles(1);
-  const int step = h.apu.tri_step;
-  h.run_cycles(100);
-  EXPECT_EQ((h.apu.tri_step - step) & 31, 10);
-}
-
 // Length of the noise shift register's sequence from its power-up value 1.
 int noise_sequence_length(u8 mode) {
   ApuHarness h(true);

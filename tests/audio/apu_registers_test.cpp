@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "apu_harness.h"
 #include "audio/blip_buf.h"
@@ -313,6 +315,30 @@ TEST(ApuState, ShortBlockLeavesTheFieldsItDoesNotReach) {
   EXPECT_EQ(h.apu.pulse1_sweep_silent, 1);
   EXPECT_EQ(h.apu.pulse1_env_silent, 1);
   EXPECT_EQ(h.apu.tri_linear, 33);
+}
+
+TEST(ApuState, ExtremeWordsInALoadedBlockRunSafely) {
+  // The loader checks volumes and envelope levels (0-15) before the block
+  // gets here; every other word may hold anything a file holds.
+  const int checked[] = {8, 9, 10, 14, 19};  // word indices of the checked fields
+  for (u32 extreme : {0x80000000u, 0x7FFFFFFFu, 0xFFFFFFFFu, 0x00000010u}) {
+    ApuHarness h(true);
+    StateWriter out;
+    for (int i = 0; i < 16; i++) {
+      out.put_u8(static_cast<u8>(0xFF - i * 7));  // registers: all channels on, odd settings
+    }
+    for (int word = 0; word < 23; word++) {
+      const bool valid_only = std::find(std::begin(checked), std::end(checked), word) != std::end(checked);
+      out.put_u32(valid_only ? 15 : extreme);
+    }
+    StateReader in(out.bytes.data(), out.bytes.size());
+    apu_load_state(h.apu, in);
+    for (int i = 0; i < 200; i++) {
+      apu_run(h.apu, 113.666664f);
+    }
+    h.run_cycles(3 * 89489);
+    EXPECT_GE(h.chunk_calls, 3) << std::hex << extreme;
+  }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // writes and checks each note against the registers the program wrote.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
