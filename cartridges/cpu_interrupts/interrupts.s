@@ -28,10 +28,14 @@ irq_pushed_p = $26
 irq_entry_p  = $27
 irq_ret      = $28      ; 2 bytes
 start_count  = $2A
+NMI_CYCLES   = 73       ; NMI entry (7) and the handler below (66)
 timeout      = $2B
 sweep_bits   = $2C
 first_reads  = $0300    ; the sweep's $2002 reads, one per frame
 second_reads = $0400
+nmi_reads    = $0500    ; the NMI count just after each first read
+race_frame   = $2D      ; the sweep frame whose first read met the flag's dot
+nmi_base     = $2E
 SWEEP_FRAMES = 96
 
 .macro expect_a value, code, text
@@ -341,25 +345,40 @@ polled:
     ; first sees 1 and clears the flag, so the second sees 0. A first read in
     ; that very dot sees 0 and keeps the flag from rising at all: both reads of
     ; that one frame see 0.
+    ;
+    ; NMI is on during the sweep, so each loop also holds one NMI (its entry
+    ; and handler cost NMI_CYCLES). The NMI request comes 20 dots after the
+    ; flag rises, and the CPU takes it before its next instruction. The NMI
+    ; count is read by the instruction after the first read, 4 cycles (12
+    ; dots) later: it includes this frame's NMI once the first read is at dot
+    ; 350 or later (12 dots before it, the request is already waiting), that
+    ; is exactly 9 frames after the frame whose read fell in the flag's dot
+    ; (dot 341).
     lda PPUSTATUS
 :   bit PPUSTATUS
     bpl :-                  ; this read was 342-362 dots into the frame
+    lda #$80
+    sta PPUCTRL             ; too late for an NMI in this frame
     ; 29761 cycles to the first sweep read: dot 285-305 of the next frame,
     ; so that the flag's dot comes near the middle of the sweep.
-    delay_cycles 29753
+    delay_cycles 29753 - 6
     ldx #0
 sweep:
     lda PPUSTATUS           ; 4
+    ldy nmi_count           ; 3
     sta first_reads,x       ; 5
-    delay_cycles 1000 - 9
+    tya                     ; 2
+    sta nmi_reads,x         ; 5
+    delay_cycles 1000 - 19
     lda PPUSTATUS           ; 4
     sta second_reads,x      ; 5
-    delay_cycles 29781 - 1000 - 18
+    delay_cycles 29781 - 1000 - 18 - NMI_CYCLES
     inx                     ; 2
     cpx #SWEEP_FRAMES       ; 2
     beq :+                  ; 2
     jmp sweep               ; 3
-:
+:   lda #$00
+    sta PPUCTRL
 
     jsr check_sweep
     cmp #30
@@ -377,6 +396,12 @@ sweep:
 :   cmp #34
     bne :+
     result_fail 34, "The $2002 sweep must end after the flag rises"
+:   cmp #35
+    bne :+
+    result_fail 35, "One NMI per frame during the sweep"
+:   cmp #36
+    bne :+
+    result_fail 36, "The NMI must come 20 dots after the flag rises"
 :
     result_pass
 
@@ -403,6 +428,7 @@ check_sweep:
     beq :-
     cmp #0
     bne @no_race
+    stx race_frame
 :   inx
     cpx #SWEEP_FRAMES
     beq @end
@@ -416,7 +442,48 @@ check_sweep:
     jsr sweep_class
     cmp #2
     bne @early_end
+    ; The NMI count less the frame number: one value, then one more from the
+    ; frame on whose NMI came before the count was read.
+    lda nmi_reads
+    sta nmi_base
+    ldx #0
+:   txa
+    eor #$FF
+    sec
+    adc nmi_reads,x         ; count - x
+    cmp nmi_base
+    bne :+
+    inx
+    cpx #SWEEP_FRAMES
+    bne :-
+    beq @nmi_late           ; never moved
+:   sec
+    sbc nmi_base
+    cmp #1
+    bne @nmi_uneven
+    txa
+    sec
+    sbc race_frame
+    cmp #9
+    bne @nmi_late
+:   txa                     ; the rest must stay one more
+    eor #$FF
+    sec
+    adc nmi_reads,x
+    sec
+    sbc nmi_base
+    cmp #1
+    bne @nmi_uneven
+    inx
+    cpx #SWEEP_FRAMES
+    bne :-
     lda #0
+    rts
+@nmi_uneven:
+    lda #35
+    rts
+@nmi_late:
+    lda #36
     rts
 @both_set:
     lda #30
