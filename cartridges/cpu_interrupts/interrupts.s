@@ -9,7 +9,9 @@
 ;     IRQ is taken at once and returns two bytes past the BRK; with I set the
 ;     request waits and is taken right after the CLI, PLP or RTI that clears I.
 ;   - $2002 shows the vertical-blank flag once: the read clears it, and the
-;     end of the vertical blank clears it too.
+;     end of the vertical blank clears it too. A read in the very dot in which
+;     the flag rises sees it clear and keeps it from rising in that frame.
+;   - The NMI request comes 20 dots after the flag rises.
 ;
 ; Each check reports its own status code and text through the $6000 protocol.
 
@@ -28,15 +30,15 @@ irq_pushed_p = $26
 irq_entry_p  = $27
 irq_ret      = $28      ; 2 bytes
 start_count  = $2A
-NMI_CYCLES   = 73       ; NMI entry (7) and the handler below (66)
 timeout      = $2B
 sweep_bits   = $2C
+race_frame   = $2D      ; the sweep frame whose first read met the flag's dot
+nmi_base     = $2E
 first_reads  = $0300    ; the sweep's $2002 reads, one per frame
 second_reads = $0400
 nmi_reads    = $0500    ; the NMI count just after each first read
-race_frame   = $2D      ; the sweep frame whose first read met the flag's dot
-nmi_base     = $2E
 SWEEP_FRAMES = 96
+NMI_CYCLES   = 73       ; NMI entry (7) and the handler below (66)
 
 .macro expect_a value, code, text
     cmp #value
