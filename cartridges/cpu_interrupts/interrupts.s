@@ -34,6 +34,8 @@ timeout      = $2B
 sweep_bits   = $2C
 race_frame   = $2D      ; the sweep frame whose first read met the flag's dot
 nmi_base     = $2E
+nest_mode    = $2F      ; when set, the IRQ handler runs a BRK of its own
+nest_seen    = $30      ; irq_count right after that BRK
 first_reads  = $0300    ; the sweep's $2002 reads, one per frame
 second_reads = $0400
 nmi_reads    = $0500    ; the NMI count just after each first read
@@ -139,6 +141,7 @@ reset:
     sta PPUMASK
     sta nmi_count
     sta irq_count
+    sta nest_mode
     result_begin
 
 ; ------------------------------------------------------- one NMI per frame
@@ -285,22 +288,37 @@ after_rti:
     expect_a $01, 22, "The IRQ latched by BRK must be taken after RTI"
     expect_word irq_ret, after_rti, 23, "The latched IRQ must be taken right after RTI"
 
+; ------------------------------------------------------ a nested request
+    ; The handler starts with I clear, so a BRK inside it is taken at once.
+    lda #$00
+    sta irq_count
+    sta nest_seen
+    lda #$01
+    sta nest_mode
+    cli
+    brk
+    .byte $EA
+    sei
+    lda nest_seen
+    expect_a $02, 24, "An IRQ raised inside a handler with I clear must nest"
+    expect_word irq_ret, nested_return, 25, "The nested IRQ must return two bytes past its BRK"
+
 ; ------------------------------------------------- the vertical-blank flag
     lda #$80
     sta PPUCTRL
     wait_nmi                ; inside the vertical blank, no $2002 read since
     lda PPUSTATUS
     and #$80
-    expect_a $80, 24, "$2002 must show the vertical blank after the NMI"
+    expect_a $80, 40, "$2002 must show the vertical blank after the NMI"
     lda PPUSTATUS
     and #$80
-    expect_a $00, 25, "Reading $2002 must clear the vertical-blank flag"
+    expect_a $00, 41, "Reading $2002 must clear the vertical-blank flag"
 
     wait_nmi
     delay_blocks 3          ; 3858 cycles: past the 20 lines of the blank
     lda PPUSTATUS
     and #$80
-    expect_a $00, 26, "The vertical-blank flag must clear when the blank ends"
+    expect_a $00, 42, "The vertical-blank flag must clear when the blank ends"
 
     ; With NMI off the flag still rises; poll it (three frames at most).
     lda #$00
@@ -316,7 +334,7 @@ poll:
     bne poll                ; 3 (taken)
     dec timeout
     bne poll
-    result_fail 27, "The vertical-blank flag did not rise with NMI off"
+    result_fail 43, "The vertical-blank flag did not rise with NMI off"
 polled:
     ; Enabling NMI now, after the start of the blank, raises none this frame.
     nop
@@ -329,12 +347,12 @@ polled:
     lda nmi_count
     cmp start_count
     beq :+
-    result_fail 28, "Enabling NMI inside the blank must not raise one"
+    result_fail 44, "Enabling NMI inside the blank must not raise one"
 :   delay_blocks 23         ; the next frame's NMI comes
     lda nmi_count
     sec
     sbc start_count
-    expect_a $01, 29, "Enabling NMI must raise one at the next frame"
+    expect_a $01, 45, "Enabling NMI must raise one at the next frame"
     lda #$00
     sta PPUCTRL
 
@@ -563,7 +581,16 @@ irq:
     lda $0106,x
     sta irq_ret + 1
     inc irq_count
-    pla
+    lda nest_mode
+    beq :+
+    lda #$00
+    sta nest_mode
+    brk
+    .byte $EA
+nested_return:
+    lda irq_count
+    sta nest_seen
+:   pla
     tax
     pla
     plp
