@@ -37,9 +37,9 @@ class SessionTest : public ::testing::Test {
   }
 
   std::string image(const std::string& name, bool battery = false) {
-    ImageSpec spec;
-    spec.battery = battery;
-    return write_image(dir, name, spec);
+    ImageShape shape;
+    shape.battery = battery;
+    return write_image(dir, name, shape);
   }
 
   // Fills the running game's battery RAM with a recognisable pattern.
@@ -213,10 +213,10 @@ TEST_F(SessionTest, LongPathsWorkThroughout) {
     folder += "/" + std::string(90, static_cast<char>('a' + i));
     ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
   }
-  ImageSpec spec;
-  spec.battery = true;
+  ImageShape shape;
+  shape.battery = true;
   std::string path = folder + "/game.with.dots.nes";
-  write_file(path, make_image(spec));
+  write_file(path, make_image(shape));
   ASSERT_GT(path.size(), 300u);
 
   ASSERT_TRUE(open_rom(session, path, 1));
