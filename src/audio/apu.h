@@ -75,6 +75,15 @@ struct Apu {
   i16* chunk = nullptr;      // owned; null when sound is off
   ChunkCallback on_chunk = nullptr;
   void* on_chunk_user = nullptr;
+
+  // Run-loop shortcuts, derived from the fields above and never saved. No
+  // due clock, chunk boundary or rebase lies before fast_limit, so a call
+  // that leaves time below it only advances the clock and the due clocks of
+  // the channels marked in idle_channels (silent channels whose due clocks
+  // follow the APU clock). Register writes and state loads reset fast_limit.
+  float fast_limit = -1.0f;
+  u32 idle_channels = 0;
+  i32 chunk_clocks = 0;  // the buffer's clocks needed for the next chunk
 };
 
 // The caller sets apu.console first. Returns 1, or -1 when the buffer could
