@@ -4,6 +4,7 @@
 // apu_channels.cpp.
 #include "audio/apu.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "audio/apu_internal.h"
@@ -56,6 +57,7 @@ int apu_create(Apu& apu, int sound_on, int sample_rate, int chunk_samples, Chunk
     return -1;
   }
   blip_buf_set_rates(apu.blip, apu.clock_rate, sample_rate);
+  apu.chunk_clocks = blip_buf_clocks_needed(apu.blip, chunk_samples);
   apu.chunk = static_cast<i16*>(std::calloc(static_cast<std::size_t>(chunk_samples), sizeof(i16)));
   if (apu.chunk == nullptr) {
     return -2;
@@ -74,6 +76,7 @@ void apu_free(Apu& apu) {
 }
 
 void apu_write(Apu& apu, u16 address, u8 value) {
+  apu_invalidate(apu);
   switch (address) {
     case 0x4000:
     case 0x4001:
@@ -170,25 +173,59 @@ u8 apu_read_status(Apu& apu, u16 address) {
   return status;
 }
 
-void apu_run(Apu& apu, float cycles) {
-  // The CPU hands over at most a few thousand cycles at a time. Longer runs are
-  // cut into pieces so that one frame of the buffer never outgrows it.
-  while (cycles > apu_max_run_cycles) {
-    apu_run_piece(apu, apu_max_run_cycles);
-    cycles -= apu_max_run_cycles;
-  }
-  apu_run_piece(apu, cycles);
-}
+namespace {
 
-void apu_run_piece(Apu& apu, float cycles) {
-  apu.time += cycles;
+// Everything apu_run does once a clock is due: the sequencer, the channels,
+// chunk delivery, and the shortcut for the calls to come.
+void apu_run_full(Apu& apu) {
   apu_run_sequencer(apu);
   if (!apu.sound_on) {
-    apu_rebase_silent(apu);
+    const float rebase_at = apu_rebase_silent(apu);
+    apu.fast_limit = std::min(
+        rebase_at, static_cast<float>(std::min({apu.seq_irq_due, apu.seq_length_due, apu.seq_env_due})));
+    apu.idle_channels = 0;
     return;
   }
-  apu_run_channels(apu);
+  const u32 idle = apu_run_channels(apu);
   apu_deliver_chunks(apu);
+  float limit =
+      static_cast<float>(std::min({apu.seq_irq_due, apu.seq_length_due, apu.seq_env_due, apu.chunk_clocks}));
+  if (!(idle & idle_pulse1)) {
+    limit = std::min(limit, static_cast<float>(apu.pulse1_due));
+  }
+  if (!(idle & idle_pulse2)) {
+    limit = std::min(limit, static_cast<float>(apu.pulse2_due));
+  }
+  if (!(idle & idle_triangle)) {
+    limit = std::min(limit, static_cast<float>(apu.tri_due));
+  }
+  if (!(idle & idle_noise)) {
+    limit = std::min(limit, static_cast<float>(apu.noise_due));
+  }
+  apu.fast_limit = limit;
+  apu.idle_channels = idle;
+}
+
+}  // namespace
+
+// The rest of a call once the clock has moved: most calls hand over a single
+// cycle in which nothing is due and only move the idle channels' clocks.
+void apu_catch_up(Apu& apu) {
+  if (apu.time < apu.fast_limit) {
+    apu_follow_idle(apu);
+    return;
+  }
+  apu_run_full(apu);
+}
+
+// The CPU hands over at most a few thousand cycles at a time. Longer runs are
+// cut into pieces so that one frame of the buffer never outgrows it.
+void apu_run_long(Apu& apu, float cycles) {
+  while (cycles > apu_max_run_cycles) {
+    apu_run(apu, apu_max_run_cycles);
+    cycles -= apu_max_run_cycles;
+  }
+  apu_run(apu, cycles);
 }
 
 // The save block: the last register values, then 23 words of channel state.
@@ -234,6 +271,7 @@ void apu_save_state(const Apu& apu, StateWriter& out) {
 // noise envelope and length, the clock, the sequencer and the channels'
 // positions) keeps its value from before the load.
 void apu_load_state(Apu& apu, StateReader& in) {
+  apu_invalidate(apu);
   auto byte = [&in](u8& field) {
     if (in.remaining() >= 1) {
       field = in.get_u8();

@@ -75,6 +75,15 @@ struct Apu {
   i16* chunk = nullptr;      // owned; null when sound is off
   ChunkCallback on_chunk = nullptr;
   void* on_chunk_user = nullptr;
+
+  // Run-loop shortcuts, derived from the fields above and never saved. No
+  // due clock, chunk boundary or rebase lies before fast_limit, so a call
+  // that leaves time below it only advances the clock and the due clocks of
+  // the channels marked in idle_channels (silent channels whose due clocks
+  // follow the APU clock). Register writes and state loads reset fast_limit.
+  float fast_limit = -1.0f;
+  u32 idle_channels = 0;
+  i32 chunk_clocks = 0;  // the buffer's clocks needed for the next chunk
 };
 
 // The caller sets apu.console first. Returns 1, or -1 when the buffer could
@@ -84,6 +93,25 @@ int apu_create(Apu& apu, int sound_on, int sample_rate, int chunk_samples, Chunk
 void apu_free(Apu& apu);
 void apu_write(Apu& apu, u16 address, u8 value);
 u8 apu_read_status(Apu& apu, u16 address);
-void apu_run(Apu& apu, float cycles);
+
+// The parts of apu_run that are out of line: a call in which something is due
+// or a silent channel's clock must follow, and calls longer than one stretch.
+void apu_catch_up(Apu& apu);
+void apu_run_long(Apu& apu, float cycles);
+constexpr float apu_max_run_cycles = 8192.0f;
+
+// Advances the APU by a number of CPU cycles. The CPU calls it every third
+// PPU dot with one cycle, so the common case, nothing due and no silent
+// channel to follow, is kept to an addition and two tests here.
+inline void apu_run(Apu& apu, float cycles) {
+  if (cycles > apu_max_run_cycles) {
+    apu_run_long(apu, cycles);
+    return;
+  }
+  apu.time += cycles;
+  if (apu.time < apu.fast_limit && apu.idle_channels == 0)
+    return;
+  apu_catch_up(apu);
+}
 void apu_save_state(const Apu& apu, StateWriter& out);
 void apu_load_state(Apu& apu, StateReader& in);

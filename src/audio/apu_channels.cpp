@@ -56,7 +56,8 @@ bool pulse_silent(const PulseView& pulse, bool enabled) {
   return !enabled;
 }
 
-void run_pulse(blip_buf* blip, float time, const PulseView& pulse, bool enabled) {
+// Returns true when the pulse is silent and has fallen to zero.
+bool run_pulse(blip_buf* blip, float time, const PulseView& pulse, bool enabled) {
   if (pulse_silent(pulse, enabled)) {
     // Fall to zero once, then keep the due clock just ahead of the APU clock.
     while (pulse.due < time) {
@@ -64,7 +65,7 @@ void run_pulse(blip_buf* blip, float time, const PulseView& pulse, bool enabled)
       pulse.level = 0;
       pulse.due = static_cast<i32>(time + 1.0f);
     }
-    return;
+    return pulse.level == 0;
   }
   // One duty step lasts two timer periods: 2 x (P + 1) CPU cycles.
   const int period = 2 * ((pulse.reg[3] & 7) * 256 + pulse.reg[2]) + 2;
@@ -77,16 +78,18 @@ void run_pulse(blip_buf* blip, float time, const PulseView& pulse, bool enabled)
     pulse.level = amplitude;
     pulse.due += period;
   }
+  return false;
 }
 
-void run_triangle(Apu& apu, bool enabled) {
+// Returns true when the triangle is silent.
+bool run_triangle(Apu& apu, bool enabled) {
   const int timer = (apu.tri_reg[2] & 7) * 256 + apu.tri_reg[1];
   // Timer values of 8 or less would be ultrasonic; the channel stops there and
   // holds its level instead of dropping to zero, as it does when either
   // counter runs out.
   if (!enabled || timer <= 8 || apu.tri_length <= 0 || apu.tri_linear <= 0) {
     apu.tri_due = static_cast<i32>(apu.time);
-    return;
+    return true;
   }
   while (apu.tri_due < apu.time) {
     // 32 steps: 0 up to 15, then 15 down to 0.
@@ -97,13 +100,15 @@ void run_triangle(Apu& apu, bool enabled) {
     apu.tri_level = amplitude;
     apu.tri_due += timer + 1;
   }
+  return false;
 }
 
-void run_noise(Apu& apu, bool enabled) {
+// Returns true when the noise channel is silent.
+bool run_noise(Apu& apu, bool enabled) {
   const u8 reg0 = apu.noise_reg[0];
   if (!enabled || (!(reg0 & 0x10) && apu.noise_env_silent) || (!(reg0 & 0x20) && apu.noise_length <= 0)) {
     apu.noise_due = static_cast<i32>(apu.time);
-    return;
+    return true;
   }
   const int period = noise_period[apu.noise_reg[1] & 15];
   // Bit 7 of $400E selects the short mode: feedback from bit 6 instead of
@@ -118,26 +123,39 @@ void run_noise(Apu& apu, bool enabled) {
     apu.noise_level = amplitude;
     apu.noise_due += period;
   }
+  return false;
 }
 
 }  // namespace
 
-void apu_run_channels(Apu& apu) {
+u32 apu_run_channels(Apu& apu) {
   const u8 enable = apu.status_reg;
-  run_pulse(apu.blip, apu.time,
-            PulseView{apu.pulse1_reg, apu.pulse1_volume, apu.pulse1_length, apu.pulse1_env_silent,
-                      apu.pulse1_sweep_silent, apu.pulse1_due, apu.pulse1_duty_step, apu.pulse1_level},
-            enable & 0x01);
-  run_pulse(apu.blip, apu.time,
-            PulseView{apu.pulse2_reg, apu.pulse2_volume, apu.pulse2_length, apu.pulse2_env_silent,
-                      apu.pulse2_sweep_silent, apu.pulse2_due, apu.pulse2_duty_step, apu.pulse2_level},
-            enable & 0x02);
-  run_triangle(apu, enable & 0x04);
-  run_noise(apu, enable & 0x08);
+  u32 idle = 0;
+  if (run_pulse(apu.blip, apu.time,
+                PulseView{apu.pulse1_reg, apu.pulse1_volume, apu.pulse1_length, apu.pulse1_env_silent,
+                          apu.pulse1_sweep_silent, apu.pulse1_due, apu.pulse1_duty_step, apu.pulse1_level},
+                enable & 0x01)) {
+    idle |= idle_pulse1;
+  }
+  if (run_pulse(apu.blip, apu.time,
+                PulseView{apu.pulse2_reg, apu.pulse2_volume, apu.pulse2_length, apu.pulse2_env_silent,
+                          apu.pulse2_sweep_silent, apu.pulse2_due, apu.pulse2_duty_step, apu.pulse2_level},
+                enable & 0x02)) {
+    idle |= idle_pulse2;
+  }
+  if (run_triangle(apu, enable & 0x04)) {
+    idle |= idle_triangle;
+  }
+  if (run_noise(apu, enable & 0x08)) {
+    idle |= idle_noise;
+  }
+  return idle;
 }
 
 void apu_deliver_chunks(Apu& apu) {
-  const i32 needed = blip_buf_clocks_needed(apu.blip, apu.chunk_samples);
+  // The clocks needed change only when a frame ends: they are kept from the
+  // last delivery (or creation) instead of being worked out on every call.
+  const i32 needed = apu.chunk_clocks;
   if (apu.time < static_cast<float>(needed)) {
     return;
   }
@@ -156,4 +174,5 @@ void apu_deliver_chunks(Apu& apu) {
       apu.on_chunk(apu.on_chunk_user, apu.chunk, count, apu.sample_rate);
     }
   }
+  apu.chunk_clocks = blip_buf_clocks_needed(apu.blip, apu.chunk_samples);
 }

@@ -179,14 +179,16 @@ void apu_run_sequencer(Apu& apu) {
   }
 }
 
-void apu_rebase_silent(Apu& apu) {
+float apu_rebase_silent(Apu& apu) {
   // Whole sequencer periods keep every lane's phase; the clock and the due
   // clocks are integers or near them and far below 2^24, so the subtraction
   // is exact in single precision.
-  while (apu.time >= 2.0f * silent_rebase_cycles) {
+  constexpr float threshold = 2.0f * silent_rebase_cycles;
+  while (apu.time >= threshold) {
     apu.time -= static_cast<float>(silent_rebase_cycles);
     apu.seq_irq_due -= silent_rebase_cycles;
     apu.seq_length_due -= silent_rebase_cycles;
     apu.seq_env_due -= silent_rebase_cycles;
   }
+  return threshold;
 }
