@@ -22,6 +22,9 @@ build: deps $(BUILD)/build.ninja
 build-asan: deps $(ASAN)/build.ninja
 	cmake --build $(ASAN) -j $(JOBS)
 
+# With no ROM given, Corvel opens our own demo cartridge.
+ROM ?= $(BUILD)/cartridges/demo.nes
+
 run: build
 	$(BUILD)/corvel $(ROM)
 
