@@ -15,3 +15,6 @@ foreach(size 32 64)
     DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
     RENAME corvel.png)
 endforeach()
+
+# Lets tests/demo register the test of the installed tree.
+set(CORVEL_INSTALL_RULES ON)

@@ -29,6 +29,10 @@ irq_entry_p  = $27
 irq_ret      = $28      ; 2 bytes
 start_count  = $2A
 timeout      = $2B
+sweep_bits   = $2C
+first_reads  = $0300    ; the sweep's $2002 reads, one per frame
+second_reads = $0400
+SWEEP_FRAMES = 96
 
 .macro expect_a value, code, text
     cmp #value
@@ -69,6 +73,50 @@ wait:
 .macro delay_blocks count
     ldy #count
     jsr delay_y_blocks
+.endmacro
+
+; Exactly n cycles (n >= 2, n <> 1 after whole blocks); uses Y and the flags.
+.macro delay_cycles n
+    .local blocks, rest, loops, fill
+    blocks .set (n) / 1281
+    .if (n) - blocks * 1281 = 1
+        blocks .set blocks - 1
+    .endif
+    rest = (n) - blocks * 1281
+    .repeat blocks
+        ldy #0              ; 2 + 256 x 5 - 1 = 1281 cycles
+    :   dey
+        bne :-
+    .endrepeat
+    .if rest >= 7
+        loops .set (rest - 1) / 5
+        .if (rest - 1) - loops * 5 = 1
+            loops .set loops - 1
+        .endif
+        ldy #loops          ; 2 + loops x 5 - 1 cycles
+    :   dey
+        bne :-
+        fill = rest - loops * 5 - 1
+    .else
+        fill = rest
+    .endif
+    .if fill = 2
+        nop
+    .elseif fill = 3
+        bit $00
+    .elseif fill = 4
+        nop
+        nop
+    .elseif fill = 5
+        nop
+        bit $00
+    .elseif fill = 6
+        nop
+        nop
+        nop
+    .elseif fill <> 0
+        .error "delay_cycles: no exact fill"
+    .endif
 .endmacro
 
 .segment "CODE"
@@ -284,7 +332,120 @@ polled:
     lda #$00
     sta PPUCTRL
 
+; ------------------------------------------ the read in the flag's own dot
+    ; Reads $2002 once early in the vertical blank and once 1000 cycles later,
+    ; in 96 frames, each pair one dot later in the frame than the one before
+    ; (the loop lasts 29781 cycles, 89343 dots, one more than a frame with
+    ; rendering off). The first reads sweep across the dot in which the flag
+    ; rises. Before it, the first read sees 0 and the second 1; after it, the
+    ; first sees 1 and clears the flag, so the second sees 0. A first read in
+    ; that very dot sees 0 and keeps the flag from rising at all: both reads of
+    ; that one frame see 0.
+    lda PPUSTATUS
+:   bit PPUSTATUS
+    bpl :-                  ; this read was 342-362 dots into the frame
+    ; 29761 cycles to the first sweep read: dot 285-305 of the next frame,
+    ; so that the flag's dot comes near the middle of the sweep.
+    delay_cycles 29753
+    ldx #0
+sweep:
+    lda PPUSTATUS           ; 4
+    sta first_reads,x       ; 5
+    delay_cycles 1000 - 9
+    lda PPUSTATUS           ; 4
+    sta second_reads,x      ; 5
+    delay_cycles 29781 - 1000 - 18
+    inx                     ; 2
+    cpx #SWEEP_FRAMES       ; 2
+    beq :+                  ; 2
+    jmp sweep               ; 3
+:
+
+    jsr check_sweep
+    cmp #30
+    bne :+
+    result_fail 30, "A $2002 read must clear the vertical-blank flag"
+:   cmp #31
+    bne :+
+    result_fail 31, "The $2002 sweep must start before the flag rises"
+:   cmp #32
+    bne :+
+    result_fail 32, "A read in the flag's dot must keep it clear all frame"
+:   cmp #33
+    bne :+
+    result_fail 33, "The flag rose in more than one dot of the sweep"
+:   cmp #34
+    bne :+
+    result_fail 34, "The $2002 sweep must end after the flag rises"
+:
     result_pass
+
+; Each frame of the sweep as (first bit 7, second bit 7) must read 0-1 ...
+; 0-1, then 0-0 exactly once, then 1-0 ... 1-0. Returns A = 0 (and Z set)
+; when they do, else the number of the failed check.
+check_sweep:
+    ldx #0
+:   jsr sweep_class
+    cmp #3
+    beq @both_set
+    inx
+    cpx #SWEEP_FRAMES
+    bne :-
+    ldx #0
+    jsr sweep_class
+    cmp #1
+    bne @late_start
+:   inx
+    cpx #SWEEP_FRAMES
+    beq @early_end
+    jsr sweep_class
+    cmp #1
+    beq :-
+    cmp #0
+    bne @no_race
+:   inx
+    cpx #SWEEP_FRAMES
+    beq @end
+    jsr sweep_class
+    cmp #2
+    beq :-
+    lda #33
+    rts
+@end:
+    dex
+    jsr sweep_class
+    cmp #2
+    bne @early_end
+    lda #0
+    rts
+@both_set:
+    lda #30
+    rts
+@late_start:
+    lda #31
+    rts
+@no_race:
+    lda #32
+    rts
+@early_end:
+    lda #34
+    rts
+
+; A = bit 7 of the frame's first read x 2 + bit 7 of its second read, for
+; frame X of the sweep.
+sweep_class:
+    lda first_reads,x
+    asl a
+    lda #0
+    rol a
+    asl a
+    sta sweep_bits
+    lda second_reads,x
+    asl a
+    lda #0
+    rol a
+    ora sweep_bits
+    rts
 
 ; Y x (1281 + 5) cycles.
 delay_y_blocks:

@@ -112,6 +112,8 @@ split_nt:       .res 1          ; first $2006 value of the split
 split_x:        .res 1          ; horizontal scroll of the playfield
 split_lo:       .res 1          ; second $2006 value of the split
 mmc1_busy:      .res 1          ; nonzero while the main code talks to MMC1
+bg_bank:        .res 1          ; background CHR bank the NMI selects: 0 or 1
+anim_count:     .res 1          ; frames of animation, stopped by the pause
 cur_prg:        .res 1
 pad:            .res 1
 pad_prev:       .res 1
@@ -298,18 +300,13 @@ nmi:
     lda ppu_mask_shadow
     sta PPUMASK
 
-    ; Grass and water move by showing the other 4 KB background bank every
-    ; 16 frames. Skipped when the main code is in the middle of its own
-    ; five-write sequence to MMC1.
+    ; Grass and water move by showing the other 4 KB background bank
+    ; (bg_bank, chosen by the main code). Skipped when the main code is in
+    ; the middle of its own five-write sequence to MMC1.
     inc frame_count
     lda mmc1_busy
     bne @no_animation
-    lda frame_count
-    lsr a
-    lsr a
-    lsr a
-    lsr a
-    and #1
+    lda bg_bank
     jsr mmc1_chr0
 @no_animation:
 
@@ -898,6 +895,23 @@ main_loop:
 @over:
     jsr over_update
 @next:
+    ; The landscape's animation changes frame every 16 frames, except
+    ; while the game is paused.
+    lda paused
+    beq @animate
+    lda state
+    cmp #STATE_PLAY
+    beq @still
+@animate:
+    inc anim_count
+    lda anim_count
+    lsr a
+    lsr a
+    lsr a
+    lsr a
+    and #1
+    sta bg_bank
+@still:
     jsr end_frame
     jmp main_loop
 

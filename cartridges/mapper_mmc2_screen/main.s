@@ -1,14 +1,23 @@
 ; An MMC2 picture whose CHR bank changes in the middle of the frame with no
-; CPU write: the background is tile 1 everywhere, drawn red through the $FD
-; bank and blue through the $FE bank, with one $FE tile (row 10, column 8)
-; and one $FD tile (row 20, column 16), both green in either bank.
+; CPU write. The background is tile 1 everywhere, drawn red through the $FD
+; bank and blue through the $FE bank; the latch tiles $FD and $FE are solid
+; green through the $FD bank and green only in their left half through the
+; $FE bank, so the picture also shows which bank each latch tile was read
+; through.
 ;
-; The latch trips on the fetch of the $FE or $FD tile; that fetch still
-; reads the old bank, the next tile the new one. So the picture is red down
-; to row 10, blue from column 9 of row 10's first pixel row (and the whole
-; width of its other rows), and red again from column 17 of row 20's first
-; pixel row, which also leaves the latch in the $FD state for the next
-; frame. The tests compare a screenshot against that picture.
+; The latch trips on the fetch of a $FD or $FE tile; that fetch still reads
+; the old bank, the next tile the new one. After each line the PPU also
+; fetches the two tiles one screen width to the right (columns 0 and 1 of
+; the nametable at $2400, same row), only for these boards, so that a latch
+; tile there acts before the next line. Top to bottom:
+;   rows 0-7     red (the frame starts in the $FD state the last one left)
+;   $2400 row 8, column 1: $FE, fetched after each line: blue from row 8's
+;                second pixel row
+;   row 14, column 16: $FD: red from column 17 of its first pixel row on
+;   row 20, column 8: $FE: blue from column 9 of its first pixel row on
+;   $2400 row 26, column 0: $FD: red from row 26's second pixel row, and
+;                the $FD state for the next frame
+; The tests compare a screenshot against that picture.
 .include "nes.inc"
 .include "header.inc"
 .include "result.inc"
@@ -25,19 +34,20 @@ prg_tags 16
 .endmacro
 
 ; A 4 KB pattern bank: tile 1 in colour `tile1_colour` (1-3), tiles $FD and
-; $FE in colour 2, everything else colour 0.
-.macro pattern_bank tile1_colour
+; $FE in colour 2 where `latch_columns` has a bit set, everything else
+; colour 0.
+.macro pattern_bank tile1_colour, latch_columns
     solid_tile 0, 0
     solid_tile (tile1_colour & 1) * $FF, (tile1_colour >> 1) * $FF
     .res 16 * ($FD - 2), $00
-    solid_tile $00, $FF
-    solid_tile $00, $FF
+    solid_tile $00, latch_columns
+    solid_tile $00, latch_columns
     solid_tile 0, 0
 .endmacro
 
 .segment "CHARS"
-    pattern_bank 1              ; 4 KB bank 0: the $FD bank, tile 1 red
-    pattern_bank 3              ; 4 KB bank 1: the $FE bank, tile 1 blue
+    pattern_bank 1, $FF         ; 4 KB bank 0: the $FD bank, tile 1 red
+    pattern_bank 3, $F0         ; 4 KB bank 1: the $FE bank, tile 1 blue
     .res 8192, $00              ; banks 2 and 3: sprite half, unused
 
 .segment "CODE"
@@ -91,11 +101,15 @@ fill:
     lda #$27
     jsr clear_attributes
 
-    ; The two latch tiles.
+    ; The latch tiles.
     lda #$FE
-    ppu_poke $2000 + 10 * 32 + 8
+    ppu_poke $2400 + 8 * 32 + 1
     lda #$FD
-    ppu_poke $2000 + 20 * 32 + 16
+    ppu_poke $2000 + 14 * 32 + 16
+    lda #$FE
+    ppu_poke $2000 + 20 * 32 + 8
+    lda #$FD
+    ppu_poke $2400 + 26 * 32 + 0
 
     ; Scroll 0, background from $0000, background on including the left column.
     bit PPUSTATUS

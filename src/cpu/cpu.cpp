@@ -31,11 +31,6 @@ void take_interrupt(Console& console, u16 vector) {
 
 }  // namespace
 
-void cpu_pay_apu(Console& console) {
-  apu_run(*console.apu, console.apu_cycles);
-  console.apu_cycles = 0;
-}
-
 void cpu_take_reset(Console& console) {
   console.pc = read_vector(console, reset_vector);
   console.reset_pending = 0;

@@ -3,6 +3,7 @@
 // last one into the next call.
 #pragma once
 
+#include "audio/apu.h"
 #include "core/console.h"
 #include "core/types.h"
 
@@ -11,7 +12,10 @@ extern const u8 cycle_table[256];
 extern const u8 zn_table[256];
 
 // Hands the APU the CPU cycles it is owed and clears the debt.
-void cpu_pay_apu(Console& console);
+inline void cpu_pay_apu(Console& console) {
+  apu_run(*console.apu, console.apu_cycles);
+  console.apu_cycles = 0;
+}
 // Runs steps (reset, NMI, IRQ or one instruction) while the balance is positive.
 void cpu_execute(Console& console);
 

@@ -24,6 +24,9 @@ void SDLCALL fill_stream(void* user, Uint8* stream, int length) {
 }  // namespace
 
 void audio_open(AudioRing& ring) {
+  // SDL would otherwise turn SIGINT and SIGTERM into quit events that this
+  // program never reads, and Ctrl+C or a session's logout could not end it.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   if (SDL_Init(SDL_INIT_AUDIO) < 0)
     fail("SDL_Init");
   SDL_AudioSpec desired{};

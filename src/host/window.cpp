@@ -30,8 +30,9 @@ int GlView::handle(int event) {
   switch (event) {
     case FL_FOCUS:
     case FL_UNFOCUS:
-      // Taking the focus lets the window's keys be seen while the pointer is
-      // over the picture.
+      // Accepting the focus keeps FLTK's focus widget inside the main window
+      // while the window has the keyboard, which is how the platform tells
+      // that keys and clicks count.
       return 1;
     case FL_PUSH:
       take_focus();

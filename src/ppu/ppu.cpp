@@ -45,7 +45,8 @@ int ppu_create(Ppu& ppu) {
   }
   // The picture and the flag plane are rewritten every frame before they are
   // read, so they need no clearing.
-  ppu.frame_buffer.reset(new (std::nothrow) u8[frame_buffer_bytes]);
+  // One spare byte: the background renderer stores each pixel as four bytes.
+  ppu.frame_buffer.reset(new (std::nothrow) u8[frame_buffer_bytes + 1]);
   ppu.pixel_flags.reset(new (std::nothrow) u8[screen_width * screen_height]);
   if (!ppu.frame_buffer || !ppu.pixel_flags) {
     result = -2;

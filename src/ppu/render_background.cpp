@@ -10,6 +10,8 @@
 // on. At the end of the line vram_addr steps one pixel row down and takes its
 // horizontal part back from temp_addr, which is how a $2005 write made during
 // the line reaches the next one.
+#include <cstring>
+
 #include "cartridge/mapper.h"
 #include "core/console.h"
 #include "cpu/cpu.h"
@@ -72,29 +74,42 @@ inline void advance_row(Ppu& ppu) {
   ppu.vram_addr = static_cast<u16>((v & ~0x041F) | (ppu.temp_addr & 0x041F));
 }
 
-}  // namespace
-
-void render_background_line(Console& console, int line) {
-  Ppu& ppu = *console.ppu;
-  mapper& board = *console.mapper;
-  const u8* vram = ppu.vram.get();
-  u8* out = ppu.frame_buffer.get() + line * screen_width * 3;
-  u8* flags = ppu.pixel_flags.get() + line * screen_width;
-
-  // The tile row being drawn: its two bit planes, its palette and the column
-  // of the current pixel within it. Every line starts with a fresh fetch.
+// The state of one line's background while its pixels are drawn.
+struct LineDrawer {
+  Ppu& ppu;
+  mapper& board;
+  u8* out;
+  u8* flags;
+  // The tile row being drawn: its two bit planes, the index of its palette's
+  // first colour and the column of the current pixel within it. Every line
+  // starts with a fresh fetch.
   u8 plane_lo = 0;
   u8 plane_hi = 0;
-  int palette_address = 0x3F00;
+  int palette = 0;
   int c = 0;
   bool first_pixel = true;
+  // The sixteen background colours as RGB (red in the low byte), and the
+  // palette bytes they were made from. The palette can only change when the
+  // CPU runs, so it is compared after every dot in which the CPU ran.
+  u32 colours[16] = {};
+  u8 palette_bytes[16] = {};
+  bool colours_valid = false;
 
-  for (int x = 0; x < screen_width; ++x) {
-    cpu_run(console, 1.0f);
-    // mask, ctrl and the palette are read at every pixel: the CPU may have
-    // just changed them.
-    const u8 mask = ppu.mask;
-    int colour_address;
+  void refresh_colours() {
+    const u8* bytes = ppu.vram.get() + 0x3F00;
+    if (colours_valid && std::memcmp(bytes, palette_bytes, 16) == 0)
+      return;
+    std::memcpy(palette_bytes, bytes, 16);
+    colours_valid = true;
+    for (int i = 0; i < 16; ++i) {
+      const u8* rgb = ppu.palette_rgb[bytes[i] & 0x3F];
+      colours[i] = rgb[0] | (rgb[1] << 8) | (rgb[2] << 16);
+    }
+  }
+
+  // Draws pixel x as mask has it at that moment.
+  void draw(int x, u8 mask) {
+    u32 colour;
     if ((mask & 0x08) && (x >= 8 || (mask & 0x02))) {
       ++c;
       if (c > 7 || first_pixel) {
@@ -102,7 +117,7 @@ void render_background_line(Console& console, int line) {
         const u8* pattern = board.chr_pointer(tile.pattern_address);
         plane_lo = pattern[0];
         plane_hi = pattern[8];
-        palette_address = 0x3F00 + 4 * tile.palette;
+        palette = 4 * tile.palette;
         c = tile.column;
         first_pixel = false;
       }
@@ -111,16 +126,59 @@ void render_background_line(Console& console, int line) {
       flags[x] = value != 0;
       // Colour 0 of every palette is the backdrop: palette memory keeps
       // $3F00, $3F04, $3F08 and $3F0C equal.
-      colour_address = palette_address + value;
+      colour = colours[palette + value];
     } else {
       // Background off, or clipped in the leftmost 8 columns: the backdrop.
       flags[x] = 0;
-      colour_address = 0x3F00;
+      colour = colours[0];
     }
-    const u8* rgb = ppu.palette_rgb[vram[colour_address] & 0x3F];
-    out[3 * x] = rgb[0];
-    out[3 * x + 1] = rgb[1];
-    out[3 * x + 2] = rgb[2];
+    // Four bytes at once; the fourth is overwritten by the next pixel (the
+    // frame buffer has one spare byte after the last).
+    std::memcpy(out + 3 * x, &colour, 4);
+  }
+};
+
+}  // namespace
+
+void render_background_line(Console& console, int line) {
+  Ppu& ppu = *console.ppu;
+  mapper& board = *console.mapper;
+  LineDrawer drawer{ppu, board, ppu.frame_buffer.get() + line * screen_width * 3,
+                    ppu.pixel_flags.get() + line * screen_width};
+  drawer.refresh_colours();
+
+  // The CPU runs one dot before each pixel, and mask, ctrl and the palette
+  // are read at every pixel: the CPU may have just changed them. But a dot in
+  // which the CPU's balance stays at or below zero runs no instruction, and
+  // then nothing that the picture depends on can change. So the pixels are
+  // drawn in runs: a dot that may run the CPU is taken on its own, and the
+  // dots between two instructions are paid for together and their pixels
+  // drawn with the registers read once.
+  int x = 0;
+  while (x < screen_width) {
+    const float budget = console.cycle_budget;
+    if (budget + ticks_per_dot > 0.0f) {
+      cpu_run(console, 1.0f);
+      drawer.refresh_colours();
+      drawer.draw(x, ppu.mask);
+      ++x;
+      continue;
+    }
+    // The balance is a whole number of ticks, so this is exact.
+    int run = static_cast<int>(-budget) / static_cast<int>(ticks_per_dot);
+    if (run > screen_width - x)
+      run = screen_width - x;
+    console.cycle_budget = budget + ticks_per_dot * static_cast<float>(run);
+    // The APU gets its third of a cycle per dot, exactly as one-dot calls of
+    // cpu_run would hand it over.
+    for (int dot = 0; dot < run; ++dot) {
+      console.apu_cycles += 1.0f / 3.0f;
+      if (console.apu_cycles >= 1.0f)
+        cpu_pay_apu(console);
+    }
+    const u8 mask = ppu.mask;
+    for (const int end = x + run; x < end; ++x)
+      drawer.draw(x, mask);
   }
 
   // The sprite stage gets the next 64 dots, in eight slots of 8.

@@ -142,6 +142,21 @@ TEST(InesLoader, KeepsTheImageBehindTheHeaderWithAGuardOfZeros) {
   }
 }
 
+TEST(InesLoader, KeepsALongPathWhole) {
+  ScratchDir dir;
+  std::string folder = dir.file("");
+  for (int i = 0; i < 6; ++i) {
+    folder += std::string(60, static_cast<char>('a' + i)) + ".d/";
+    fs::create_directory(folder);
+  }
+  const std::string path = folder + "game with spaces.nes";
+  ASSERT_GT(path.size(), 300u);
+  write_file(path, make_image(1, 1));
+  Console console;
+  ASSERT_EQ(load_rom(console, path), 1);
+  EXPECT_EQ(console.rom_path, path);
+}
+
 TEST(InesLoader, PadsAShortImageToItsDeclaredSize) {
   ScratchDir dir;
   const std::string path = dir.file("short.nes");

@@ -33,34 +33,57 @@ std::vector<u8> read_rgb_png(const std::string& path, int& width, int& height) {
   return pixels;
 }
 
+// The tile the cartridge puts at (row, column) of nametable 0 ($2000) or 1
+// ($2400): tile 1 everywhere but for four latch tiles.
+u8 tile_at(int nametable, int row, int column) {
+  struct Placed {
+    int nametable, row, column;
+    u8 tile;
+  };
+  static constexpr Placed placed[] = {{1, 8, 1, 0xFE}, {0, 14, 16, 0xFD}, {0, 20, 8, 0xFE}, {1, 26, 0, 0xFD}};
+  for (const Placed& p : placed) {
+    if (p.nametable == nametable && p.row == row && p.column == column) {
+      return p.tile;
+    }
+  }
+  return 1;
+}
+
+void follow_latch(u8 tile, bool& fe_state) {
+  if (tile == 0xFE) {
+    fe_state = true;
+  } else if (tile == 0xFD) {
+    fe_state = false;
+  }
+}
+
 // The picture the cartridge should make, as colour numbers, worked out tile
 // by tile the way the board sees the fetches: tile 1 is red ($16) in the $FD
 // bank and blue ($12) in the $FE bank; tiles $FD and $FE are green ($2A) in
-// both; a fetch of $FD or $FE switches the bank for the fetches after it.
+// the $FD bank and green with a black ($0F) right half in the $FE bank; a
+// fetch of $FD or $FE switches the bank for the fetches after it.
+// After each line's 32 tiles come the two prefetches of columns 0 and 1 of
+// the other nametable.
 std::vector<u8> expected_colours() {
   std::vector<u8> colours(256 * 240);
-  bool fe_state = false;  // the frame starts in the state the last one left: $FD
+  // The frame starts in the state the previous one left: the $FD tile at
+  // $2400 row 26 ends every frame in the $FD state.
+  bool fe_state = false;
   for (int y = 0; y < 240; ++y) {
+    const int row = y / 8;
     for (int column = 0; column < 32; ++column) {
-      const int row = y / 8;
-      u8 tile = 1;
-      if (row == 10 && column == 8) {
-        tile = 0xFE;
-      } else if (row == 20 && column == 16) {
-        tile = 0xFD;
-      }
-      const u8 colour = tile == 1 ? (fe_state ? 0x12 : 0x16) : 0x2A;
+      const u8 tile = tile_at(0, row, column);
       for (int x = column * 8; x < column * 8 + 8; ++x) {
+        u8 colour = fe_state ? 0x12 : 0x16;
+        if (tile != 1) {
+          colour = (fe_state && x % 8 >= 4) ? 0x0F : 0x2A;
+        }
         colours[y * 256 + x] = colour;
       }
-      if (tile == 0xFE) {
-        fe_state = true;
-      } else if (tile == 0xFD) {
-        fe_state = false;
-      }
+      follow_latch(tile, fe_state);
     }
-    // The two prefetches after each line read tile 1 of the other
-    // nametable: the latch stays.
+    follow_latch(tile_at(1, row, 0), fe_state);
+    follow_latch(tile_at(1, row, 1), fe_state);
   }
   return colours;
 }

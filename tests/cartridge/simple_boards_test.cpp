@@ -1,5 +1,5 @@
 // The boards without a serial or IRQ unit: None, PRG-Switch and AxROM, plus
-// the helpers they share (nametable arrangement, bank fitting).
+// the functions they share (nametable arrangement, bank fitting).
 #include <gtest/gtest.h>
 
 #include "board_fixture.h"

@@ -89,7 +89,7 @@ TEST_F(DemoPathTest, ResolvesABareProgramNameAgainstTheWorkingDirectory) {
 
 TEST(DemoPath, EmptyOrUnusualProgramPathsFindNothingAndDoNotCrash) {
   for (const std::string& path : {std::string(), std::string("/"), std::string("/nonexistent/dir/corvel"),
-                                 "/" + std::string(5000, 'a') + "/corvel"}) {
+                                  "/" + std::string(5000, 'a') + "/corvel"}) {
     EXPECT_EQ(find_demo_cartridge(path), "") << path.size();
   }
 }

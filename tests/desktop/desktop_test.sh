@@ -11,8 +11,8 @@
 # for different games in the gallery.
 set -euo pipefail
 
-corvel=$1
-cartridges=$2
+corvel=$(realpath "$1")
+cartridges=$(realpath "$2")
 shots=${3:-}
 
 # Re-run under a private X server.
@@ -36,7 +36,7 @@ fail() {
   [ -f "$work/corvel.log" ] && sed 's/^/corvel: /' "$work/corvel.log" >&2
   exit 1
 }
-step() { echo "-- $*"; }
+step() { echo "-- $(date +%T) $*"; }
 
 # Polls a condition (a command) every 0.1 s for at most the given seconds.
 wait_until() {
@@ -67,27 +67,53 @@ printf '\x05' | dd of="$work/roms/blue.sav" bs=1 seek=$((0x1020)) conv=notrunc s
 printf '%s\n' "$work/roms/blue.nes" "$work/roms/missing.nes" "$work/roms/green.nes" \
   >"$work/config/CorvelSettings.txt"
 
-# --- Start with an image on the command line (a relative path) ------------
-step "start corvel red.nes"
-(
-  cd "$work/roms"
-  CORVEL_CONFIG_DIR="$work/config" SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/audio.raw" \
-    exec "$corvel" red.nes
-) >"$work/corvel.log" 2>&1 &
-corvel_pid=$!
+# --- No audio device: exit status 1 and one line saying why ---------------
+step "audio device that cannot be opened"
+status=0
+CORVEL_CONFIG_DIR="$work/config" SDL_AUDIODRIVER=no-such-driver timeout 60 "$corvel" \
+  "$work/roms/red.nes" >"$work/no_audio.out" 2>"$work/no_audio.err" || status=$?
+[ "$status" -eq 1 ] || fail "exit status $status without an audio device"
+[ "$(wc -l <"$work/no_audio.err")" -eq 1 ] || fail "expected one line on stderr: $(cat "$work/no_audio.err")"
+grep -q 'audio' "$work/no_audio.err" || fail "stderr does not name the audio device"
+[ ! -e "$work/roms/red.sav" ] || fail "a failed start wrote a battery file"
+cmp -s "$work/config/CorvelSettings.txt" <(printf '%s\n' "$work/roms/blue.nes" "$work/roms/missing.nes" "$work/roms/green.nes") ||
+  fail "a failed start rewrote the settings"
 
+# Starts corvel in the images' folder with the given arguments, the sound
+# going to the given file, and waits for its window.
 window=
-find_window() { window=$(xdotool search --name '^Corvel$' 2>/dev/null | head -1); [ -n "$window" ]; }
-wait_until 20 find_window || fail "no window titled Corvel"
-xdotool windowfocus --sync "$window" 2>/dev/null || true
-xdotool windowactivate --sync "$window" 2>/dev/null || true
-
-# Window geometry: the picture area starts under the 25-pixel menu bar.
-eval "$(xdotool getwindowgeometry --shell "$window")"
-origin_x=$X
-origin_y=$((Y + 25))
-[ "$WIDTH" -eq 512 ] || fail "window width $WIDTH, expected 512"
-[ "$HEIGHT" -eq 537 ] || fail "window height $HEIGHT, expected 512 + menu bar"
+start_corvel() { # audio-file [arguments]
+  local audio=$1
+  shift
+  (
+    cd "$work/roms"
+    CORVEL_CONFIG_DIR="$work/config" SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$audio" \
+      exec "$corvel" "$@"
+  ) >"$work/corvel.log" 2>&1 &
+  corvel_pid=$!
+  wait_until 20 find_window || fail "no window titled Corvel"
+  xdotool windowfocus --sync "$window" 2>/dev/null || true
+  # Window geometry: the picture area starts under the 25-pixel menu bar.
+  eval "$(xdotool getwindowgeometry --shell "$window")"
+  origin_x=$X
+  origin_y=$((Y + 25))
+  [ "$WIDTH" -eq 512 ] || fail "window width $WIDTH, expected 512"
+  [ "$HEIGHT" -eq 537 ] || fail "window height $HEIGHT, expected 512 + menu bar"
+}
+find_window() {
+  kill -0 "$corvel_pid" 2>/dev/null || fail "corvel ended at start-up"
+  window=$(xdotool search --name '^Corvel$' 2>/dev/null | head -1)
+  [ -n "$window" ]
+}
+quit_with_escape() {
+  press Escape
+  wait_until 20 exited || fail "corvel did not quit on Escape"
+  local status=0
+  wait "$corvel_pid" || status=$?
+  corvel_pid=
+  [ "$status" -eq 0 ] || fail "exit status $status"
+}
+exited() { ! kill -0 "$corvel_pid" 2>/dev/null; }
 
 shot="$work/shot.png"
 screenshot() { import -window root "$shot"; }
@@ -159,6 +185,10 @@ close_dialog() { # title
   focus
 }
 
+# --- Start with an image on the command line (a relative path) ------------
+step "start corvel red.nes"
+start_corvel "$work/audio.raw" red.nes
+
 # --- The game's picture ---------------------------------------------------
 step "game picture"
 expect_picture 20 "red backdrop with a white block" 40 40 red 256 256 white 470 470 red
@@ -181,8 +211,9 @@ wait_until 10 state_saved || fail "no state file red(2).sav"
 step "F2 loads slot 2"
 press F2
 # "LOADED STATE 2": the L's left column is lit on the text's third row, picture
-# texel (16, 226), which "SAVED" leaves dark; 512 / 256 = 2 pixels per texel.
-expect_picture 10 "message of the load" 33 453 white
+# texel (16, 226), which "SAVED" leaves dark. A texel is 512 / 256 = 2 pixels
+# wide and 512 / 240 pixels high.
+expect_picture 10 "message of the load" 33 483 white
 keep_shot game_message
 
 step "V fast-forwards"
@@ -206,7 +237,7 @@ step "hover label"
 xdotool mousemove --window "$window" 256 $((25 + 85))
 # "BLUE.NES": the B's top row is lit at texel (17, 224), where the L of an
 # earlier "LOADED STATE 2" is dark.
-expect_picture 10 "hover label over the blue preview" 35 449 white
+expect_picture 10 "hover label over the blue preview" 35 479 white
 keep_shot gallery
 
 step "click on the blue preview"
@@ -228,15 +259,16 @@ click_at "${menu_file[0]}" 58
 close_dialog "About"
 expect_picture 10 "the game after the dialogs" 40 40 blue
 
+step "resizing stretches the picture over the whole area"
+xdotool windowsize "$window" 800 325
+# The 256 x 240 picture on 800 x 300 pixels: the white block (picture x
+# 96-159, y 88-151) lands around (400, 150).
+expect_picture 10 "stretched picture" 20 20 blue 400 150 white 780 280 blue 270 150 blue
+keep_shot stretched
+
 # --- Escape quits -----------------------------------------------------------
 step "Escape"
-press Escape
-exited() { ! kill -0 "$corvel_pid" 2>/dev/null; }
-wait_until 20 exited || fail "corvel did not quit on Escape"
-status=0
-wait "$corvel_pid" || status=$?
-corvel_pid=
-[ "$status" -eq 0 ] || fail "exit status $status"
+quit_with_escape
 
 step "files left behind"
 # Settings: nine lines, the command line's image first as an absolute path,
@@ -264,5 +296,26 @@ done
 [ -s "$work/audio.raw" ] || fail "no audio written"
 loud=$(od -An -tu1 -v "$work/audio.raw" | tr -s ' ' '\n' | grep -c -v -E '^(128)?$' || true)
 [ "$loud" -gt 1000 ] || fail "the tone was not played ($loud non-silent bytes)"
+
+# --- A second run without an image: the gallery of the saved list -----------
+step "start corvel without an image"
+start_corvel "$work/audio2.raw"
+# shellcheck disable=SC2046
+expect_picture 20 "gallery at start-up" $(cell 0) red $(cell 1) blue $(cell 2) green $(cell 4) grey
+keep_shot gallery_at_start
+quit_with_escape
+cmp -s "$work/config/CorvelSettings.txt" <(printf '%s\n' "${expected[@]}") ||
+  fail "the gallery alone changed the settings"
+# Gallery previews are silent: the device played only silence.
+loud=$(od -An -tu1 -v "$work/audio2.raw" | tr -s ' ' '\n' | grep -c -v -E '^(128)?$' || true)
+[ "$loud" -eq 0 ] || fail "the gallery made sound ($loud non-silent bytes)"
+
+# --- Termination by a signal is not swallowed by the audio layer ----------
+step "SIGTERM ends corvel"
+start_corvel "$work/audio3.raw"
+kill -TERM "$corvel_pid"
+wait_until 10 exited || fail "corvel ignored SIGTERM"
+wait "$corvel_pid" 2>/dev/null || true
+corvel_pid=
 
 echo "desktop test passed"

@@ -107,6 +107,25 @@ TEST(Background, FetchesFollowTheScrolledTileBoundaries) {
   }
 }
 
+TEST(Background, LineTrafficIsBackgroundThenSpriteSlotsThenTheMmc2Prefetch) {
+  TestConsole t;
+  t.board->number = 9;
+  for (int column = 0; column < 32; ++column) {
+    t.ppu().vram[0x2000 + column] = static_cast<u8>(column);
+    t.ppu().vram[0x2400 + column] = static_cast<u8>(0x20 + column);
+  }
+  t.ppu().mask = 0x1E;
+  t.ppu().ctrl = 0x10;
+  std::vector<u16> expected;
+  for (int column = 0; column < 32; ++column) {
+    expected.push_back(static_cast<u16>(0x1000 + 16 * column));
+  }
+  expected.insert(expected.end(), 8, 0x1FF0);
+  expected.push_back(0x1000 + 16 * 0x20);
+  expected.push_back(0x1000 + 16 * 0x21);
+  EXPECT_EQ(line_fetches(t, 0), expected);
+}
+
 TEST(Background, FineScrollShowsTheLaterColumnsOfTheFirstTile) {
   TestConsole t;
   t.ppu().mask = 0x0A;

@@ -5,6 +5,8 @@
 // balance is positive and is charged in full afterwards.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "ppu_test_support.h"
 
 namespace {
@@ -113,6 +115,8 @@ TEST(Interleave, SpritesSwitchedOffDuringTheStageStopItsFetches) {
   t.console.pc = 0x8000;
   t.console.cycle_budget = 0;
   t.board->fetches.clear();
+  // The stage runs on its own here: the line's background is transparent.
+  std::fill_n(t.ppu().pixel_flags.get() + 11 * 256, 256, u8{0});
   render_sprites_line(t.console, 11);
   EXPECT_EQ(t.board->fetches, (std::vector<u16>{16 * 1 + 0, 16 * 2 + 0}));
   EXPECT_EQ(t.ppu().pixel_flags[11 * 256 + 0], 2);

@@ -200,6 +200,20 @@ TEST(MessageImage, LongTextStaysOnItsLine) {
   EXPECT_EQ(box.count, message_max_glyphs * 13);  // 13 lit cells per W
 }
 
+TEST(MessageImage, EveryByteValueStaysOnTheLine) {
+  // Whatever bytes a file name holds, only the 40 cells of the line change.
+  for (int code = 0; code < 256; ++code) {
+    std::vector<u8> image = render_message_image(std::string(60, static_cast<char>(code)));
+    LitBox box = lit_box(image);
+    if (box.count == 0)
+      continue;
+    EXPECT_GE(box.min_x, message_pen_x) << "code " << code;
+    EXPECT_LE(box.max_x, 254) << "code " << code;
+    EXPECT_GE(box.min_y, message_pen_y) << "code " << code;
+    EXPECT_LE(box.max_y, message_pen_y + 4) << "code " << code;
+  }
+}
+
 TEST(FormatMessage, ClipsToTheGlyphsThatFit) {
   std::string text = format_message("%s", std::string(100, 'X').c_str());
   EXPECT_EQ(text, std::string(message_max_glyphs, 'X'));
