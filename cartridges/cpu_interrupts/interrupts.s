@@ -9,7 +9,9 @@
 ;     IRQ is taken at once and returns two bytes past the BRK; with I set the
 ;     request waits and is taken right after the CLI, PLP or RTI that clears I.
 ;   - $2002 shows the vertical-blank flag once: the read clears it, and the
-;     end of the vertical blank clears it too.
+;     end of the vertical blank clears it too. A read in the very dot in which
+;     the flag rises sees it clear and keeps it from rising in that frame.
+;   - The NMI request comes 20 dots after the flag rises.
 ;
 ; Each check reports its own status code and text through the $6000 protocol.
 
@@ -30,9 +32,15 @@ irq_ret      = $28      ; 2 bytes
 start_count  = $2A
 timeout      = $2B
 sweep_bits   = $2C
+race_frame   = $2D      ; the sweep frame whose first read met the flag's dot
+nmi_base     = $2E
+nest_mode    = $2F      ; when set, the IRQ handler runs a BRK of its own
+nest_seen    = $30      ; irq_count right after that BRK
 first_reads  = $0300    ; the sweep's $2002 reads, one per frame
 second_reads = $0400
+nmi_reads    = $0500    ; the NMI count just after each first read
 SWEEP_FRAMES = 96
+NMI_CYCLES   = 73       ; NMI entry (7) and the handler below (66)
 
 .macro expect_a value, code, text
     cmp #value
@@ -133,6 +141,7 @@ reset:
     sta PPUMASK
     sta nmi_count
     sta irq_count
+    sta nest_mode
     result_begin
 
 ; ------------------------------------------------------- one NMI per frame
@@ -279,22 +288,37 @@ after_rti:
     expect_a $01, 22, "The IRQ latched by BRK must be taken after RTI"
     expect_word irq_ret, after_rti, 23, "The latched IRQ must be taken right after RTI"
 
+; ------------------------------------------------------ a nested request
+    ; The handler starts with I clear, so a BRK inside it is taken at once.
+    lda #$00
+    sta irq_count
+    sta nest_seen
+    lda #$01
+    sta nest_mode
+    cli
+    brk
+    .byte $EA
+    sei
+    lda nest_seen
+    expect_a $02, 24, "An IRQ raised inside a handler with I clear must nest"
+    expect_word irq_ret, nested_return, 25, "The nested IRQ must return two bytes past its BRK"
+
 ; ------------------------------------------------- the vertical-blank flag
     lda #$80
     sta PPUCTRL
     wait_nmi                ; inside the vertical blank, no $2002 read since
     lda PPUSTATUS
     and #$80
-    expect_a $80, 24, "$2002 must show the vertical blank after the NMI"
+    expect_a $80, 40, "$2002 must show the vertical blank after the NMI"
     lda PPUSTATUS
     and #$80
-    expect_a $00, 25, "Reading $2002 must clear the vertical-blank flag"
+    expect_a $00, 41, "Reading $2002 must clear the vertical-blank flag"
 
     wait_nmi
     delay_blocks 3          ; 3858 cycles: past the 20 lines of the blank
     lda PPUSTATUS
     and #$80
-    expect_a $00, 26, "The vertical-blank flag must clear when the blank ends"
+    expect_a $00, 42, "The vertical-blank flag must clear when the blank ends"
 
     ; With NMI off the flag still rises; poll it (three frames at most).
     lda #$00
@@ -310,7 +334,7 @@ poll:
     bne poll                ; 3 (taken)
     dec timeout
     bne poll
-    result_fail 27, "The vertical-blank flag did not rise with NMI off"
+    result_fail 43, "The vertical-blank flag did not rise with NMI off"
 polled:
     ; Enabling NMI now, after the start of the blank, raises none this frame.
     nop
@@ -323,12 +347,12 @@ polled:
     lda nmi_count
     cmp start_count
     beq :+
-    result_fail 28, "Enabling NMI inside the blank must not raise one"
+    result_fail 44, "Enabling NMI inside the blank must not raise one"
 :   delay_blocks 23         ; the next frame's NMI comes
     lda nmi_count
     sec
     sbc start_count
-    expect_a $01, 29, "Enabling NMI must raise one at the next frame"
+    expect_a $01, 45, "Enabling NMI must raise one at the next frame"
     lda #$00
     sta PPUCTRL
 
@@ -341,25 +365,40 @@ polled:
     ; first sees 1 and clears the flag, so the second sees 0. A first read in
     ; that very dot sees 0 and keeps the flag from rising at all: both reads of
     ; that one frame see 0.
+    ;
+    ; NMI is on during the sweep, so each loop also holds one NMI (its entry
+    ; and handler cost NMI_CYCLES). The NMI request comes 20 dots after the
+    ; flag rises, and the CPU takes it before its next instruction. The NMI
+    ; count is read by the instruction after the first read, 4 cycles (12
+    ; dots) later: it includes this frame's NMI once the first read is at dot
+    ; 350 or later (12 dots before it, the request is already waiting), that
+    ; is exactly 9 frames after the frame whose read fell in the flag's dot
+    ; (dot 341).
     lda PPUSTATUS
 :   bit PPUSTATUS
     bpl :-                  ; this read was 342-362 dots into the frame
+    lda #$80
+    sta PPUCTRL             ; too late for an NMI in this frame
     ; 29761 cycles to the first sweep read: dot 285-305 of the next frame,
     ; so that the flag's dot comes near the middle of the sweep.
-    delay_cycles 29753
+    delay_cycles 29753 - 6
     ldx #0
 sweep:
     lda PPUSTATUS           ; 4
+    ldy nmi_count           ; 3
     sta first_reads,x       ; 5
-    delay_cycles 1000 - 9
+    tya                     ; 2
+    sta nmi_reads,x         ; 5
+    delay_cycles 1000 - 19
     lda PPUSTATUS           ; 4
     sta second_reads,x      ; 5
-    delay_cycles 29781 - 1000 - 18
+    delay_cycles 29781 - 1000 - 18 - NMI_CYCLES
     inx                     ; 2
     cpx #SWEEP_FRAMES       ; 2
     beq :+                  ; 2
     jmp sweep               ; 3
-:
+:   lda #$00
+    sta PPUCTRL
 
     jsr check_sweep
     cmp #30
@@ -377,6 +416,12 @@ sweep:
 :   cmp #34
     bne :+
     result_fail 34, "The $2002 sweep must end after the flag rises"
+:   cmp #35
+    bne :+
+    result_fail 35, "One NMI per frame during the sweep"
+:   cmp #36
+    bne :+
+    result_fail 36, "The NMI must come 20 dots after the flag rises"
 :
     result_pass
 
@@ -403,6 +448,7 @@ check_sweep:
     beq :-
     cmp #0
     bne @no_race
+    stx race_frame
 :   inx
     cpx #SWEEP_FRAMES
     beq @end
@@ -416,7 +462,48 @@ check_sweep:
     jsr sweep_class
     cmp #2
     bne @early_end
+    ; The NMI count less the frame number: one value, then one more from the
+    ; frame on whose NMI came before the count was read.
+    lda nmi_reads
+    sta nmi_base
+    ldx #0
+:   txa
+    eor #$FF
+    sec
+    adc nmi_reads,x         ; count - x
+    cmp nmi_base
+    bne :+
+    inx
+    cpx #SWEEP_FRAMES
+    bne :-
+    beq @nmi_late           ; never moved
+:   sec
+    sbc nmi_base
+    cmp #1
+    bne @nmi_uneven
+    txa
+    sec
+    sbc race_frame
+    cmp #9
+    bne @nmi_late
+:   txa                     ; the rest must stay one more
+    eor #$FF
+    sec
+    adc nmi_reads,x
+    sec
+    sbc nmi_base
+    cmp #1
+    bne @nmi_uneven
+    inx
+    cpx #SWEEP_FRAMES
+    bne :-
     lda #0
+    rts
+@nmi_uneven:
+    lda #35
+    rts
+@nmi_late:
+    lda #36
     rts
 @both_set:
     lda #30
@@ -494,7 +581,16 @@ irq:
     lda $0106,x
     sta irq_ret + 1
     inc irq_count
-    pla
+    lda nest_mode
+    beq :+
+    lda #$00
+    sta nest_mode
+    brk
+    .byte $EA
+nested_return:
+    lda irq_count
+    sta nest_seen
+:   pla
     tax
     pla
     plp

@@ -2,8 +2,8 @@
 ;
 ; The raven flies over a landscape that scrolls to the left under a fixed
 ; status bar. The D-pad moves it, A throws a feather, B dashes (and rams
-; whatever is in the way). Gems are worth 10 points, bats 50, and every 16
-; pixels flown 1. Three hearts; a bat that touches the raven takes one. The
+; whatever is in the way). Blue gems are worth 10 points, the rare fire gems
+; 100, bats 50, and every 16 pixels flown 1. Three hearts; a bat that touches the raven takes one. The
 ; best score is kept in battery RAM.
 ;
 ; What the program shows of the machine:
@@ -157,6 +157,7 @@ en_speed:       .res NUM_ENEMIES
 gem_on:         .res NUM_GEMS
 gem_x:          .res NUM_GEMS
 gem_y:          .res NUM_GEMS
+gem_fire:       .res NUM_GEMS       ; 1 for a fire gem (100 points)
 shot_on:        .res NUM_SHOTS
 shot_x:         .res NUM_SHOTS
 shot_y:         .res NUM_SHOTS
@@ -1502,6 +1503,12 @@ spawn_update:
     clc
     adc #52
     sta gem_y,x
+    lda #0                      ; one gem in eight is a fire gem
+    sta gem_fire,x
+    jsr random
+    and #7
+    bne @done
+    inc gem_fire,x
 @done:
     rts
 
@@ -1607,8 +1614,13 @@ collide:
     sta sfx_req_pulse
     txa
     pha
+    ldy gem_fire,x              ; fire gems count in hundreds, blue ones in tens
     lda #1
     ldx #4
+    cpy #0
+    beq @blue
+    dex
+@blue:
     jsr add_score
     pla
     tax
@@ -1748,8 +1760,6 @@ draw_bats:
     rts
 
 draw_gems:
-    lda #3
-    sta tmp+3
     lda #TILE_GEM
     sta tmp+2
     lda frame_count
@@ -1766,6 +1776,12 @@ draw_gems:
     sta tmp+0
     lda gem_y,x
     sta tmp+1
+    lda #3                      ; blue gems in palette 3, fire gems in 1
+    ldy gem_fire,x
+    beq @palette
+    lda #1
+@palette:
+    sta tmp+3
     txa
     pha
     jsr draw16

@@ -207,26 +207,29 @@ void apu_run_full(Apu& apu) {
   apu.idle_channels = idle;
 }
 
-}  // namespace
-
-// The rest of a call once the clock has moved: the idle channels' clocks when
-// nothing is due (apu_run does that inline), else the full step.
-void apu_catch_up(Apu& apu) {
+// One stretch of the run loop. Most calls hand over a single cycle in which
+// nothing is due; they only move the clock (and the idle channels with it).
+inline void apu_step(Apu& apu, float cycles) {
+  apu.time += cycles;
   if (apu.time < apu.fast_limit) {
-    apu_follow_idle(apu);
+    if (apu.idle_channels != 0) {
+      apu_follow_idle(apu);
+    }
     return;
   }
   apu_run_full(apu);
 }
 
-// The CPU hands over at most a few thousand cycles at a time. Longer runs are
-// cut into pieces so that one frame of the buffer never outgrows it.
-void apu_run_long(Apu& apu, float cycles) {
+}  // namespace
+
+void apu_run_full_step(Apu& apu, float cycles) {
+  // The CPU hands over at most a few thousand cycles at a time. Longer runs are
+  // cut into pieces so that one frame of the buffer never outgrows it.
   while (cycles > apu_max_run_cycles) {
-    apu_run(apu, apu_max_run_cycles);
+    apu_step(apu, apu_max_run_cycles);
     cycles -= apu_max_run_cycles;
   }
-  apu_run(apu, cycles);
+  apu_step(apu, cycles);
 }
 
 // The save block: the last register values, then 23 words of channel state.

@@ -123,29 +123,27 @@ inline void apu_follow_idle(Apu& apu) {
   }
 }
 
-// The parts of apu_run that are out of line: the rest of a call once the
-// clock has moved (the full step when something is due), and calls longer
-// than one stretch.
-void apu_catch_up(Apu& apu);
-void apu_run_long(Apu& apu, float cycles);
-constexpr float apu_max_run_cycles = 8192.0f;
-
-// Advances the APU by a number of CPU cycles (at least 1.0). The CPU calls it
-// every third PPU dot with one cycle, so the common case, nothing due, is
-// kept to an addition and a test here, plus the idle channels' clocks.
+// Advances the APU by cycles CPU cycles (at least 1.0). Most calls hand over
+// one cycle in which nothing is due; those are handled here, inline in the
+// CPU's run loop, and everything else by apu_run_full_step.
+void apu_run_full_step(Apu& apu, float cycles);
 inline void apu_run(Apu& apu, float cycles) {
-  if (cycles > apu_max_run_cycles) {
-    apu_run_long(apu, cycles);
-    return;
-  }
-  apu.time += cycles;
-  if (apu.time < apu.fast_limit) {
+  const float time = apu.time + cycles;
+  if (time < apu.fast_limit) {
+    apu.time = time;
     if (apu.idle_channels != 0) {
       apu_follow_idle(apu);
     }
     return;
   }
-  apu_catch_up(apu);
+  apu_run_full_step(apu, cycles);
+}
+
+// Exactly `count` calls of apu_run with one cycle each, with nothing else
+// happening between them (the renderer's dots in which the CPU runs nothing).
+inline void apu_run_single_cycles(Apu& apu, int count) {
+  for (int i = 0; i < count; ++i)
+    apu_run(apu, 1.0f);
 }
 
 void apu_save_state(const Apu& apu, StateWriter& out);

@@ -3,6 +3,9 @@
 
 #include "audio/apu.h"
 
+// The longest stretch of CPU cycles one step of the run loop handles.
+constexpr float apu_max_run_cycles = 8192.0f;
+
 // Length-counter load value for a write of value to a channel's last register.
 int apu_length_load(u8 value);
 

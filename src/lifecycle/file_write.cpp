@@ -119,6 +119,11 @@ bool write_file_atomically(const std::string& path, const u8* data, std::size_t 
   }
 
   bool ok = write_all(fd, data, size) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+  // The replacement keeps the old file's owner where we may give it (root
+  // may; anyone else keeps their own). Failing that is no reason to stop.
+  if (ok && exists && (info.st_uid != ::geteuid() || info.st_gid != ::getegid())) {
+    [[maybe_unused]] int ignored = ::fchown(fd, info.st_uid, info.st_gid);
+  }
   if (::close(fd) != 0)
     ok = false;
   if (ok && ::rename(temporary.c_str(), target.c_str()) != 0)

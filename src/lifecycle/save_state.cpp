@@ -102,6 +102,8 @@ std::string state_file_path(const std::string& rom_path, int slot) {
 }
 
 std::vector<u8> save_state_bytes(Console& console) {
+  if (!console_ready(console))
+    return {};
   StateWriter out;
   out.bytes.reserve(state_layout(static_cast<std::size_t>(console.mapper->state_size())).total_bytes);
   out.put_bytes(reinterpret_cast<const u8*>(state_signature), state_signature_bytes);

@@ -44,7 +44,8 @@ StateLayout state_layout(std::size_t mapper_bytes);
 // The file of a slot (1-4): the image path without its extension + "(N).sav".
 std::string state_file_path(const std::string& rom_path, int slot);
 
-// The console's state as the bytes of a state file.
+// The console's state as the bytes of a state file (none for a console
+// that is not fully built).
 std::vector<u8> save_state_bytes(Console& console);
 
 // Checks a whole state file against the running console and applies it.

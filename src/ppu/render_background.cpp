@@ -10,6 +10,8 @@
 // on. At the end of the line vram_addr steps one pixel row down and takes its
 // horizontal part back from temp_addr, which is how a $2005 write made during
 // the line reaches the next one.
+#include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "cartridge/mapper.h"
@@ -74,17 +76,31 @@ inline void advance_row(Ppu& ppu) {
   ppu.vram_addr = static_cast<u16>((v & ~0x041F) | (ppu.temp_addr & 0x041F));
 }
 
+// For each pattern byte, its eight bits spread out one per byte, leftmost
+// pixel (bit 7) first: the low plane's spread plus twice the high plane's is
+// the tile row's eight pixel values.
+constexpr std::array<u64, 256> make_pattern_spread() {
+  std::array<u64, 256> table{};
+  for (int byte = 0; byte < 256; ++byte) {
+    for (int column = 0; column < 8; ++column) {
+      if (byte & (0x80 >> column))
+        table[byte] |= u64{1} << (8 * column);
+    }
+  }
+  return table;
+}
+constexpr std::array<u64, 256> pattern_spread = make_pattern_spread();
+
 // The state of one line's background while its pixels are drawn.
 struct LineDrawer {
   Ppu& ppu;
   mapper& board;
   u8* out;
   u8* flags;
-  // The tile row being drawn: its two bit planes, the index of its palette's
-  // first colour and the column of the current pixel within it. Every line
-  // starts with a fresh fetch.
-  u8 plane_lo = 0;
-  u8 plane_hi = 0;
+  // The tile row being drawn: the value (0-3) of each of its eight columns,
+  // the index of its palette's first colour and the column of the current
+  // pixel within it. Every line starts with a fresh fetch.
+  u8 values[8] = {};
   int palette = 0;
   int c = 0;
   bool first_pixel = true;
@@ -107,36 +123,125 @@ struct LineDrawer {
     }
   }
 
-  // Draws pixel x as mask has it at that moment.
-  void draw(int x, u8 mask) {
-    u32 colour;
-    if ((mask & 0x08) && (x >= 8 || (mask & 0x02))) {
-      ++c;
-      if (c > 7 || first_pixel) {
-        const BackgroundTile tile = locate_tile(ppu, x);
-        const u8* pattern = board.chr_pointer(tile.pattern_address);
-        plane_lo = pattern[0];
-        plane_hi = pattern[8];
-        palette = 4 * tile.palette;
-        c = tile.column;
-        first_pixel = false;
-      }
-      const int bit = 7 - c;
-      const int value = ((plane_lo >> bit) & 1) | (((plane_hi >> bit) & 1) << 1);
-      flags[x] = value != 0;
-      // Colour 0 of every palette is the backdrop: palette memory keeps
-      // $3F00, $3F04, $3F08 and $3F0C equal.
-      colour = colours[palette + value];
-    } else {
-      // Background off, or clipped in the leftmost 8 columns: the backdrop.
-      flags[x] = 0;
-      colour = colours[0];
-    }
+  // Fetches the tile under pixel x: one pattern fetch through the board.
+  void fetch(int x) {
+    const BackgroundTile tile = locate_tile(ppu, x);
+    const u8* pattern = board.chr_pointer(tile.pattern_address);
+    const u64 spread = pattern_spread[pattern[0]] | (pattern_spread[pattern[8]] << 1);
+    std::memcpy(values, &spread, 8);
+    palette = 4 * tile.palette;
+    c = tile.column;
+    first_pixel = false;
+  }
+
+  void put(int x, u32 colour) {
     // Four bytes at once; the fourth is overwritten by the next pixel (the
     // frame buffer has one spare byte after the last).
     std::memcpy(out + 3 * x, &colour, 4);
   }
+
+  // Draws the pixels x to end - 1 with mask as it stands for all of them.
+  void draw(int x, int end, u8 mask) {
+    if (!(mask & 0x08)) {
+      // Background off: the backdrop, and no pattern fetch at all.
+      for (; x < end; ++x) {
+        flags[x] = 0;
+        put(x, colours[0]);
+      }
+      return;
+    }
+    if (!(mask & 0x02)) {
+      // The leftmost 8 columns are clipped to the backdrop; the first fetch
+      // waits for column 8.
+      for (; x < end && x < 8; ++x) {
+        flags[x] = 0;
+        put(x, colours[0]);
+      }
+    }
+    while (x < end) {
+      ++c;
+      if (c > 7 || first_pixel)
+        fetch(x);
+      // The rest of this tile row, or of the run if it ends first.
+      const int count = std::min(8 - c, end - x);
+      for (int i = 0; i < count; ++i) {
+        const int value = values[c + i];
+        flags[x + i] = value != 0;
+        // Colour 0 of every palette is the backdrop: palette memory keeps
+        // $3F00, $3F04, $3F08 and $3F0C equal.
+        put(x + i, colours[palette + value]);
+      }
+      x += count;
+      c += count - 1;
+    }
+  }
 };
+
+// What the APU is owed after 0, 1 and 2 one-dot steps since its last
+// payment: cpu_run adds a third of a cycle per dot and pays at 1.0.
+constexpr float owed_after_dots[3] = {0.0f, 1.0f / 3.0f, 1.0f / 3.0f + 1.0f / 3.0f};
+
+int owed_phase(float owed) {
+  for (int phase = 0; phase < 3; ++phase) {
+    if (owed == owed_after_dots[phase])
+      return phase;
+  }
+  return -1;
+}
+
+// The line's pixels one dot at a time, exactly as the description of the
+// hardware reads; used when the APU is owed an unusual amount.
+void draw_pixels_dot_by_dot(Console& console, LineDrawer& drawer) {
+  for (int x = 0; x < screen_width; ++x) {
+    cpu_run(console, 1.0f);
+    drawer.refresh_colours();
+    drawer.draw(x, x + 1, console.ppu->mask);
+  }
+}
+
+// The same, in runs. A dot in which the CPU's balance stays at or below zero
+// runs no instruction, and then nothing that the picture depends on can
+// change; so a dot that runs the CPU is taken on its own, and the dots between
+// two instructions are paid for together and their pixels drawn with the
+// registers read once. The APU's third of a cycle per dot is counted as a
+// phase, and the whole cycles it is owed are paid just before the CPU next
+// runs (and at the end of the pixels), as one-dot calls of cpu_run would pay
+// them: nothing between two instructions can see the APU.
+void draw_pixels_in_runs(Console& console, LineDrawer& drawer, int phase) {
+  Apu& apu = *console.apu;
+  int payments = 0;
+  int x = 0;
+  while (x < screen_width) {
+    const float budget = console.cycle_budget;
+    if (budget + ticks_per_dot > 0.0f) {
+      console.cycle_budget = budget + ticks_per_dot;
+      if (++phase == 3) {
+        phase = 0;
+        ++payments;
+      }
+      apu_run_single_cycles(apu, payments);
+      payments = 0;
+      console.apu_cycles = owed_after_dots[phase];
+      cpu_execute(console);
+      drawer.refresh_colours();
+      drawer.draw(x, x + 1, console.ppu->mask);
+      ++x;
+      continue;
+    }
+    // The balance is a whole number of ticks, so this is exact.
+    int run = static_cast<int>(-budget) / static_cast<int>(ticks_per_dot);
+    if (run > screen_width - x)
+      run = screen_width - x;
+    console.cycle_budget = budget + ticks_per_dot * static_cast<float>(run);
+    phase += run;
+    payments += phase / 3;
+    phase %= 3;
+    drawer.draw(x, x + run, console.ppu->mask);
+    x += run;
+  }
+  apu_run_single_cycles(apu, payments);
+  console.apu_cycles = owed_after_dots[phase];
+}
 
 }  // namespace
 
@@ -148,38 +253,12 @@ void render_background_line(Console& console, int line) {
   drawer.refresh_colours();
 
   // The CPU runs one dot before each pixel, and mask, ctrl and the palette
-  // are read at every pixel: the CPU may have just changed them. But a dot in
-  // which the CPU's balance stays at or below zero runs no instruction, and
-  // then nothing that the picture depends on can change. So the pixels are
-  // drawn in runs: a dot that may run the CPU is taken on its own, and the
-  // dots between two instructions are paid for together and their pixels
-  // drawn with the registers read once.
-  int x = 0;
-  while (x < screen_width) {
-    const float budget = console.cycle_budget;
-    if (budget + ticks_per_dot > 0.0f) {
-      cpu_run(console, 1.0f);
-      drawer.refresh_colours();
-      drawer.draw(x, ppu.mask);
-      ++x;
-      continue;
-    }
-    // The balance is a whole number of ticks, so this is exact.
-    int run = static_cast<int>(-budget) / static_cast<int>(ticks_per_dot);
-    if (run > screen_width - x)
-      run = screen_width - x;
-    console.cycle_budget = budget + ticks_per_dot * static_cast<float>(run);
-    // The APU gets its third of a cycle per dot, exactly as one-dot calls of
-    // cpu_run would hand it over.
-    for (int dot = 0; dot < run; ++dot) {
-      console.apu_cycles += 1.0f / 3.0f;
-      if (console.apu_cycles >= 1.0f)
-        cpu_pay_apu(console);
-    }
-    const u8 mask = ppu.mask;
-    for (const int end = x + run; x < end; ++x)
-      drawer.draw(x, mask);
-  }
+  // are read at every pixel: the CPU may have just changed them.
+  const int phase = owed_phase(console.apu_cycles);
+  if (phase >= 0)
+    draw_pixels_in_runs(console, drawer, phase);
+  else
+    draw_pixels_dot_by_dot(console, drawer);
 
   // The sprite stage gets the next 64 dots, in eight slots of 8.
   if (ppu.mask & 0x10) {

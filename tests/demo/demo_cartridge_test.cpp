@@ -317,7 +317,7 @@ TEST_F(DemoCartridge, TheSongAndTheEffectsAreHeard) {
   const fs::path title_wav = dir_ / "title.wav";
   const fs::path game_wav = dir_ / "game.wav";
   ASSERT_EQ(run(300, "", "--audio '" + title_wav.string() + "'"), 0);
-  ASSERT_EQ(run(900, active_game_script(900), "--audio '" + game_wav.string() + "'"), 0);
+  ASSERT_EQ(run(600, active_game_script(600), "--audio '" + game_wav.string() + "'"), 0);
   for (const fs::path& path : {title_wav, game_wav}) {
     SCOPED_TRACE(path.filename().string());
     const std::vector<int16_t> samples = wav_samples(read_bytes(path));

@@ -1,4 +1,4 @@
-# Plays the demo for 4000 frames from a fresh battery file with the scripted
+# Plays the demo for 2700 frames from a fresh battery file with the scripted
 # input: a first game that the bats end, the title screen, a second game.
 # Passes when the tool exits 0 and the battery file holds the game's
 # signature, a high score above zero and two games started.
@@ -6,7 +6,7 @@ file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})
 file(COPY ${IMAGE} DESTINATION ${WORK})
 execute_process(
-  COMMAND ${HEADLESS} --frames 4000 --input ${SCRIPT} ${WORK}/demo.nes
+  COMMAND ${HEADLESS} --frames 2700 --input ${SCRIPT} ${WORK}/demo.nes
   RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "corvel-headless exited with ${status}")

@@ -15,10 +15,12 @@ corvel=$(realpath "$1")
 cartridges=$(realpath "$2")
 shots=${3:-}
 
-# Re-run under a private X server.
+# Re-run under a private X server. -noreset: the server would otherwise reset
+# whenever its last client leaves, refusing connections for a moment, and
+# this script starts corvel several times.
 if [ -z "${CORVEL_UNDER_XVFB:-}" ]; then
   export CORVEL_UNDER_XVFB=1
-  exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
+  exec xvfb-run -a -s "-screen 0 1024x768x24 -noreset" bash "$0" "$@"
 fi
 
 work=$(mktemp -d)

@@ -40,6 +40,19 @@ TEST(FileWrite, ReplacesAnExistingFileAndKeepsItsMode) {
   EXPECT_EQ(directory_entries(dir.path()), std::set<std::string>{"a.sav"});
 }
 
+TEST(FileWrite, ReplacingAnotherUsersFileKeepsItsOwner) {
+  if (!running_as_root())
+    GTEST_SKIP() << "only root can hand a file to another user";
+  ScratchDir dir;
+  write_file(dir / "a.sav", old_bytes);
+  ASSERT_EQ(::chown((dir / "a.sav").c_str(), 65534, 65534), 0);
+  ASSERT_TRUE(write_file_atomically(dir / "a.sav", new_bytes));
+  struct stat info;
+  ASSERT_EQ(::stat((dir / "a.sav").c_str(), &info), 0);
+  EXPECT_EQ(info.st_uid, 65534u);
+  EXPECT_EQ(info.st_gid, 65534u);
+}
+
 TEST(FileWrite, NewFileGetsTheUsualPermissionsNotThoseOfATemporaryFile) {
   ScratchDir dir;
   mode_t mask = ::umask(022);

@@ -118,3 +118,23 @@ TEST_F(HeadlessState, PreviewConsolesNeverWriteTheBatteryFile) {
 }
 
 }  // namespace
+
+namespace {
+
+// The game opened through the session keeps the tool's sound setting: with
+// sound off its APU delivers nothing, so the WAV holds only its header.
+TEST(HeadlessSound, TheSoundSettingReachesTheRunningGame) {
+  ScratchDir dir;
+  std::string image = std::string(CORVEL_CARTRIDGE_DIR) + "/lifecycle_motion.nes";
+  auto wav_size = [&](const char* sound) {
+    std::string out = dir / (std::string(sound) + ".wav");
+    std::string command = std::string("'") + CORVEL_HEADLESS + "' --frames 20 --sound " + sound +
+                          " --audio '" + out + "' '" + image + "' 2>/dev/null";
+    EXPECT_EQ(std::system(command.c_str()), 0);
+    return read_file(out).size();
+  };
+  EXPECT_EQ(wav_size("off"), 44u);
+  EXPECT_GT(wav_size("on"), 44u + 20000u);
+}
+
+}  // namespace

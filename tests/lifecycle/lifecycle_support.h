@@ -1,5 +1,5 @@
-// Shared helpers for the lifecycle tests: scratch directories, a scripted
-// platform, iNES images built on the fly and small file helpers.
+// What the lifecycle tests share: scratch directories, a scripted
+// platform, iNES images built on the fly and small file utilities.
 #pragma once
 
 #include <sys/stat.h>
@@ -103,7 +103,7 @@ inline std::set<std::string> directory_entries(const std::string& path) {
 // An iNES image: the header, then PRG banks whose bytes are all `fill`
 // except the vectors, which point at an endless loop (JMP $8000) at the
 // start of every 16 KB bank; CHR banks follow, filled with `fill` as well.
-struct ImageSpec {
+struct ImageShape {
   int mapper = 0;
   int prg_banks = 2;  // 16 KB units
   int chr_banks = 1;  // 8 KB units
@@ -112,18 +112,19 @@ struct ImageSpec {
   u8 fill = 0xEA;  // NOP
 };
 
-inline std::vector<u8> make_image(const ImageSpec& spec) {
+inline std::vector<u8> make_image(const ImageShape& shape) {
   std::vector<u8> image(16, 0);
   image[0] = 'N';
   image[1] = 'E';
   image[2] = 'S';
   image[3] = 0x1A;
-  image[4] = static_cast<u8>(spec.prg_banks);
-  image[5] = static_cast<u8>(spec.chr_banks);
-  image[6] = static_cast<u8>(((spec.mapper & 0x0F) << 4) | (spec.battery ? 2 : 0) | (spec.vertical ? 1 : 0));
-  image[7] = static_cast<u8>(spec.mapper & 0xF0);
-  for (int bank = 0; bank < spec.prg_banks; ++bank) {
-    std::vector<u8> prg(16384, spec.fill);
+  image[4] = static_cast<u8>(shape.prg_banks);
+  image[5] = static_cast<u8>(shape.chr_banks);
+  image[6] =
+      static_cast<u8>(((shape.mapper & 0x0F) << 4) | (shape.battery ? 2 : 0) | (shape.vertical ? 1 : 0));
+  image[7] = static_cast<u8>(shape.mapper & 0xF0);
+  for (int bank = 0; bank < shape.prg_banks; ++bank) {
+    std::vector<u8> prg(16384, shape.fill);
     prg[0] = 0x4C;  // JMP $8000 (or the same place in whatever window holds it)
     prg[1] = 0x00;
     prg[2] = 0x80;
@@ -133,13 +134,13 @@ inline std::vector<u8> make_image(const ImageSpec& spec) {
     }
     image.insert(image.end(), prg.begin(), prg.end());
   }
-  image.insert(image.end(), static_cast<std::size_t>(spec.chr_banks) * 8192, spec.fill);
+  image.insert(image.end(), static_cast<std::size_t>(shape.chr_banks) * 8192, shape.fill);
   return image;
 }
 
-inline std::string write_image(const ScratchDir& dir, const std::string& name, const ImageSpec& spec) {
+inline std::string write_image(const ScratchDir& dir, const std::string& name, const ImageShape& shape) {
   std::string path = dir / name;
-  write_file(path, make_image(spec));
+  write_file(path, make_image(shape));
   return path;
 }
 

@@ -56,11 +56,11 @@ class StateTest : public ::testing::Test {
   void SetUp() override { session.platform = &platform; }
 
   Console& open(int board, int prg_banks = 8, int chr_banks = 1, const std::string& name = "game.nes") {
-    ImageSpec spec;
-    spec.mapper = board;
-    spec.prg_banks = prg_banks;
-    spec.chr_banks = chr_banks;
-    std::string path = write_image(dir, name, spec);
+    ImageShape shape;
+    shape.mapper = board;
+    shape.prg_banks = prg_banks;
+    shape.chr_banks = chr_banks;
+    std::string path = write_image(dir, name, shape);
     EXPECT_TRUE(open_rom(session, path, 0));
     return *session.current;
   }
@@ -225,7 +225,7 @@ TEST_F(StateTest, SeveralKeysInOnePollAreServedInSlotOrder) {
 }
 
 TEST_F(StateTest, APressInTheGalleryDoesNotActLater) {
-  session.recent[0] = write_image(dir, "game.nes", ImageSpec{});
+  session.recent[0] = write_image(dir, "game.nes", ImageShape{});
   enter_gallery(session);
   press({vk_shift, vk_f1});
   EXPECT_TRUE(platform.messages.empty());

@@ -37,9 +37,9 @@ class SessionTest : public ::testing::Test {
   }
 
   std::string image(const std::string& name, bool battery = false) {
-    ImageSpec spec;
-    spec.battery = battery;
-    return write_image(dir, name, spec);
+    ImageShape shape;
+    shape.battery = battery;
+    return write_image(dir, name, shape);
   }
 
   // Fills the running game's battery RAM with a recognisable pattern.
@@ -203,6 +203,27 @@ TEST_F(SessionTest, ReopeningTheRunningImageCarriesItsCurrentRam) {
   EXPECT_NE(session.current.get(), old);
   EXPECT_EQ(battery_ram(*session.current), pattern(42));
   EXPECT_EQ(read_file(dir / "zelda.sav"), pattern(42));
+}
+
+// Nothing limits a path to 260 characters: the image, its battery file and
+// its recent-list entry all keep the whole of a long one.
+TEST_F(SessionTest, LongPathsWorkThroughout) {
+  std::string folder = dir.path();
+  for (int i = 0; i < 4; ++i) {
+    folder += "/" + std::string(90, static_cast<char>('a' + i));
+    ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+  }
+  ImageShape shape;
+  shape.battery = true;
+  std::string path = folder + "/game.with.dots.nes";
+  write_file(path, make_image(shape));
+  ASSERT_GT(path.size(), 300u);
+
+  ASSERT_TRUE(open_rom(session, path, 1));
+  EXPECT_EQ(session.recent[0], absolute_path(path));
+  fill_battery_ram(*session.current, 8);
+  close_current(session);
+  EXPECT_EQ(read_file(folder + "/game.with.dots.sav"), pattern(8));
 }
 
 TEST_F(SessionTest, SoftwareResetOnlyRaisesTheResetLatch) {
