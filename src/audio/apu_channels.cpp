@@ -145,6 +145,20 @@ u32 idle_none_sounding(u32 channel, u32& sounding) {
 
 }  // namespace
 
+namespace {
+
+PulseView pulse1_view(Apu& apu) {
+  return {apu.pulse1_reg,          apu.pulse1_volume, apu.pulse1_length,    apu.pulse1_env_silent,
+          apu.pulse1_sweep_silent, apu.pulse1_due,    apu.pulse1_duty_step, apu.pulse1_level};
+}
+
+PulseView pulse2_view(Apu& apu) {
+  return {apu.pulse2_reg,          apu.pulse2_volume, apu.pulse2_length,    apu.pulse2_env_silent,
+          apu.pulse2_sweep_silent, apu.pulse2_due,    apu.pulse2_duty_step, apu.pulse2_level};
+}
+
+}  // namespace
+
 void apu_sync(Apu& apu) {
   if (apu.sound_on)
     apu_flush_channels(apu);
@@ -158,19 +172,13 @@ void apu_flush_channels(Apu& apu) {
 
 u32 apu_run_channels(Apu& apu, bool recheck) {
   const u8 enable = apu.status_reg;
-  const PulseView pulse1{apu.pulse1_reg,        apu.pulse1_volume,       apu.pulse1_length,
-                         apu.pulse1_env_silent, apu.pulse1_sweep_silent, apu.pulse1_due,
-                         apu.pulse1_duty_step,  apu.pulse1_level};
-  const PulseView pulse2{apu.pulse2_reg,        apu.pulse2_volume,       apu.pulse2_length,
-                         apu.pulse2_env_silent, apu.pulse2_sweep_silent, apu.pulse2_due,
-                         apu.pulse2_duty_step,  apu.pulse2_level};
   if (recheck) {
     u32 idle = 0;
     u32 sounding = 0;
     bool on = false;
-    idle |= run_pulse(apu.blip, apu.time, pulse1, enable & 0x01, on) ? idle_pulse1 : 0;
+    idle |= run_pulse(apu.blip, apu.time, pulse1_view(apu), enable & 0x01, on) ? idle_pulse1 : 0;
     sounding |= on ? idle_pulse1 : 0;
-    idle |= run_pulse(apu.blip, apu.time, pulse2, enable & 0x02, on) ? idle_pulse2 : 0;
+    idle |= run_pulse(apu.blip, apu.time, pulse2_view(apu), enable & 0x02, on) ? idle_pulse2 : 0;
     sounding |= on ? idle_pulse2 : 0;
     idle |= run_triangle(apu, enable & 0x04) ? idle_triangle : idle_none_sounding(idle_triangle, sounding);
     idle |= run_noise(apu, enable & 0x08) ? idle_noise : idle_none_sounding(idle_noise, sounding);
@@ -183,11 +191,11 @@ u32 apu_run_channels(Apu& apu, bool recheck) {
   apu_follow_idle(apu);
   if (!(idle & idle_pulse1) && apu.pulse1_due < apu.time) {
     bool on = false;
-    idle |= run_pulse(apu.blip, apu.time, pulse1, enable & 0x01, on) ? idle_pulse1 : 0;
+    idle |= run_pulse(apu.blip, apu.time, pulse1_view(apu), enable & 0x01, on) ? idle_pulse1 : 0;
   }
   if (!(idle & idle_pulse2) && apu.pulse2_due < apu.time) {
     bool on = false;
-    idle |= run_pulse(apu.blip, apu.time, pulse2, enable & 0x02, on) ? idle_pulse2 : 0;
+    idle |= run_pulse(apu.blip, apu.time, pulse2_view(apu), enable & 0x02, on) ? idle_pulse2 : 0;
   }
   if (!(idle & idle_triangle) && apu.tri_due < apu.time) {
     idle |= run_triangle(apu, enable & 0x04) ? idle_triangle : 0;
