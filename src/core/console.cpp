@@ -13,8 +13,11 @@ Console::~Console() = default;
 // what the memory array holds there, which for the APU's write-only
 // registers stays 0.
 u8 bus_read_registers(Console& console, u16 address) {
-  if (address < 0x4000)
+  if (address < 0x4000) {
+    if (console.before_picture_change)
+      console.before_picture_change(console.picture_change_context);
     return ppu_read(*console.ppu, static_cast<u16>(0x2000 + (address & 7)));
+  }
   if (address == 0x4015)
     return apu_read_status(*console.apu, address);
   if (address == 0x4016)
@@ -28,6 +31,8 @@ void bus_write(Console& console, u16 address, u8 value) {
   if (address < 0x2000) {
     console.memory[address & 0x07FF] = value;
   } else if (address < 0x4000) {
+    if (console.before_picture_change)
+      console.before_picture_change(console.picture_change_context);
     ppu_write(*console.ppu, static_cast<u16>(0x2000 + (address & 7)), value);
   } else if (address == 0x4014) {
     sprite_dma(console, value);
@@ -36,6 +41,8 @@ void bus_write(Console& console, u16 address, u8 value) {
   } else if (address <= 0x4017) {
     apu_write(*console.apu, address, value);
   } else if (address >= 0x8000) {
+    if (console.before_picture_change)
+      console.before_picture_change(console.picture_change_context);
     console.mapper->cpu_write(address, value);
   } else {
     console.memory[address] = value;  // $4018-$7FFF, battery RAM included

@@ -67,6 +67,12 @@ struct Console {
   // Where keys are read and messages go. Not owned; may be null.
   Platform* platform = nullptr;
 
+  // Set by the background renderer while pixels of the current line wait to
+  // be drawn: the bus calls it before any access that could change what they
+  // show (the PPU's registers, the cartridge's registers).
+  void (*before_picture_change)(void* context) = nullptr;
+  void* picture_change_context = nullptr;
+
   // Called before every instruction when set (the headless tool's --trace).
   void (*trace_hook)(const Console& console, void* user) = nullptr;
   void* trace_user = nullptr;

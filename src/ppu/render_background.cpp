@@ -172,13 +172,23 @@ struct LineDrawer {
                                   colours[palette + 3]};
       u8* flag = flags + x;
       u8* pixel = out + 3 * x;
-      for (int i = 0; i < count; ++i) {
-        const int value = static_cast<int>(row & 3);
-        row >>= 8;
-        flag[i] = value != 0;
-        // Four bytes at once; the fourth is overwritten by the next pixel
-        // (the frame buffer has one spare byte after the last).
-        std::memcpy(pixel + 3 * i, &row_colours[value], 4);
+      if (count == 8) {
+        // A whole tile row: the eight flags in one store (a value is opaque
+        // when either of its bits is set), then the eight colours. Each
+        // colour is stored as four bytes; the fourth is overwritten by the
+        // next pixel (the frame buffer has one spare byte after the last).
+        const u64 opaque = (row | (row >> 1)) & 0x0101010101010101u;
+        std::memcpy(flag, &opaque, 8);
+#pragma GCC unroll 8
+        for (int i = 0; i < 8; ++i)
+          std::memcpy(pixel + 3 * i, &row_colours[(row >> (8 * i)) & 3], 4);
+      } else {
+        for (int i = 0; i < count; ++i) {
+          const int value = static_cast<int>(row & 3);
+          row >>= 8;
+          flag[i] = value != 0;
+          std::memcpy(pixel + 3 * i, &row_colours[value], 4);
+        }
       }
       x += count;
       c += count - 1;
@@ -208,16 +218,44 @@ void draw_pixels_dot_by_dot(Console& console, LineDrawer& drawer) {
   }
 }
 
-// The same, in runs. A dot in which the CPU's balance stays at or below zero
-// runs no instruction, and then nothing that the picture depends on can
-// change; so a dot that runs the CPU is taken on its own, and the dots between
-// two instructions are paid for together and their pixels drawn with the
-// registers read once. The APU's third of a cycle per dot is counted as a
-// phase, and the whole cycles it is owed are paid just before the CPU next
-// runs (and at the end of the pixels), as one-dot calls of cpu_run would pay
-// them: nothing between two instructions can see the APU.
+// Pixels of the line that wait to be drawn: drawn up to `drawn`, due up to
+// `due`. The CPU ran up to `due` without touching anything the picture
+// depends on, so they are all drawn with the registers as they stand.
+struct PendingPixels {
+  LineDrawer& drawer;
+  int drawn = 0;
+  int due = 0;
+};
+
+void draw_pending(void* context) {
+  auto& pending = *static_cast<PendingPixels*>(context);
+  if (pending.drawn >= pending.due)
+    return;
+  pending.drawer.refresh_colours();
+  pending.drawer.draw(pending.drawn, pending.due, pending.drawer.ppu.mask);
+  pending.drawn = pending.due;
+}
+
+// The same, faster. A dot in which the CPU's balance stays at or below zero
+// runs no instruction; the dots between two instructions are paid for
+// together. And an instruction that touches neither the PPU's nor the
+// cartridge's registers changes nothing the picture depends on: the pixels
+// wait, and are drawn in one go when the bus is about to reach one of those
+// registers (with the registers as they stood before the access) or at the
+// end of the line. The APU's third of a cycle per dot is counted as a phase,
+// and the whole cycles it is owed are paid just before the CPU next runs (and
+// at the end of the pixels), as one-dot calls of cpu_run would pay them:
+// nothing between two instructions can see the APU.
+//
+// An MMC3 counts the pattern fetches and raises an interrupt from them, which
+// the CPU sees: with that board the pixels are drawn as soon as their dot has
+// passed, so that every fetch happens at its own moment.
 void draw_pixels_in_runs(Console& console, LineDrawer& drawer, int phase) {
   Apu& apu = *console.apu;
+  const bool fetches_seen_by_cpu = drawer.board.number == 4;
+  PendingPixels pending{drawer};
+  console.before_picture_change = draw_pending;
+  console.picture_change_context = &pending;
   int payments = 0;
   int x = 0;
   while (x < screen_width) {
@@ -231,23 +269,29 @@ void draw_pixels_in_runs(Console& console, LineDrawer& drawer, int phase) {
       apu_run_single_cycles(apu, payments);
       payments = 0;
       console.apu_cycles = owed_after_dots[phase];
+      pending.due = x;
       cpu_execute(console);
-      drawer.refresh_colours();
-      drawer.draw(x, x + 1, console.ppu->mask);
       ++x;
-      continue;
+    } else {
+      // The balance is a whole number of ticks, so this is exact.
+      int run = static_cast<int>(-budget) / static_cast<int>(ticks_per_dot);
+      if (run > screen_width - x)
+        run = screen_width - x;
+      console.cycle_budget = budget + ticks_per_dot * static_cast<float>(run);
+      phase += run;
+      payments += phase / 3;
+      phase %= 3;
+      x += run;
     }
-    // The balance is a whole number of ticks, so this is exact.
-    int run = static_cast<int>(-budget) / static_cast<int>(ticks_per_dot);
-    if (run > screen_width - x)
-      run = screen_width - x;
-    console.cycle_budget = budget + ticks_per_dot * static_cast<float>(run);
-    phase += run;
-    payments += phase / 3;
-    phase %= 3;
-    drawer.draw(x, x + run, console.ppu->mask);
-    x += run;
+    if (fetches_seen_by_cpu) {
+      pending.due = x;
+      draw_pending(&pending);
+    }
   }
+  pending.due = screen_width;
+  draw_pending(&pending);
+  console.before_picture_change = nullptr;
+  console.picture_change_context = nullptr;
   apu_run_single_cycles(apu, payments);
   console.apu_cycles = owed_after_dots[phase];
 }
