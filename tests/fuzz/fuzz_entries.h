@@ -81,7 +81,8 @@ struct ConsoleCloser {
 // --- Images -----------------------------------------------------------------
 
 // The input is a whole image file. It is loaded, powered up with sound on and
-// run for 30 frames when the loader takes it.
+// run for 30 frames when the loader takes it; the console must then take
+// back the state it saves.
 inline void run_image(const u8* data, std::size_t size) {
   const std::string path = scratch_directory() + "/image.nes";
   write_whole_file(path, data, size);
@@ -92,9 +93,13 @@ inline void run_image(const u8* data, std::size_t size) {
   require(console->mapper != nullptr, "a loaded image has a board");
   require(console->rom_data.size() >= std::size_t{console->prg_size} + console->chr_size + rom_guard_bytes,
           "rom_data covers the declared banks and the guard");
+  require(!rom_info_text(*console).empty(), "ROM Info has a text");
   if (power_up(*console, ignore_chunk, nullptr, 1) <= 0)
     return;
   run_frames(*console, 29);
+  // Whatever the image did to its board, the console takes back its state.
+  const std::vector<u8> state = save_state_bytes(*console);
+  require(load_state_bytes(*console, state.data(), state.size()), "a console loads its own state");
 }
 
 // --- Save states --------------------------------------------------------------
@@ -200,6 +205,7 @@ inline void run_state(const u8* data, std::size_t size) {
   std::vector<u8> state = save_state_bytes(*console);
   require(!state.empty(), "a running console saves its state");
   require(load_state_bytes(*console, state.data(), state.size()), "a console loads its own state");
+  const std::vector<u8> before = state;
   if (data[1] & 0x80) {
     const long change = static_cast<long>(data[1] & 0x7F) - 64;
     state.resize(static_cast<std::size_t>(static_cast<long>(state.size()) + change), 0xA5);
@@ -220,6 +226,7 @@ inline void run_state(const u8* data, std::size_t size) {
   }
   if (!loaded) {
     // A refused file changes nothing: the console saves what it held before.
+    require(save_state_bytes(*console) == before, "a refused state leaves the console as it was");
     return;
   }
   run_frames(*console, 1);
