@@ -124,6 +124,10 @@ struct FileKind {
   const char* file_name;
 };
 
+void PrintTo(const FileKind& file, std::ostream* out) {
+  *out << file.file_name;
+}
+
 class KilledWriter : public ::testing::TestWithParam<FileKind> {};
 
 TEST_P(KilledWriter, LeavesOneCompleteVersionEveryTime) {

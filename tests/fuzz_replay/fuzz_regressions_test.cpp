@@ -41,6 +41,11 @@ std::vector<std::filesystem::path> inputs_of(const std::string& harness) {
   return files;
 }
 
+// Test names show the harness, not the bytes of the record.
+void PrintTo(const Harness& harness, std::ostream* out) {
+  *out << harness.name;
+}
+
 class FuzzInputs : public ::testing::TestWithParam<Harness> {};
 
 TEST_P(FuzzInputs, EveryCheckedInInputRunsCleanly) {
