@@ -54,6 +54,9 @@ fuzz: build-fuzz
 soak: build
 	$(BUILD)/corvel-soak $(BUILD)/cartridges/lifecycle_motion.nes
 
+# With no ROM given, Corvel opens our own demo cartridge.
+ROM ?= $(BUILD)/cartridges/demo.nes
+
 run: build
 	$(BUILD)/corvel $(ROM)
 

@@ -76,6 +76,10 @@ void apu_free(Apu& apu) {
 }
 
 void apu_write(Apu& apu, u16 address, u8 value) {
+  // The calls before the write saw the old registers.
+  if (apu.sound_on) {
+    apu_flush_channels(apu);
+  }
   apu_invalidate(apu);
   switch (address) {
     case 0x4000:
@@ -189,19 +193,16 @@ void apu_run_full(Apu& apu) {
   const u32 idle = apu_run_channels(apu, stepped || apu.silence_stale);
   apu.silence_stale = 0;
   apu_deliver_chunks(apu);
+  // Sounding channels are left out: their work can wait (see
+  // sounding_channels). A silent pulse that has not yet fallen to zero cannot.
   float limit =
       static_cast<float>(std::min({apu.seq_irq_due, apu.seq_length_due, apu.seq_env_due, apu.chunk_clocks}));
-  if (!(idle & idle_pulse1)) {
+  const u32 waiting = idle | apu.sounding_channels;
+  if (!(waiting & idle_pulse1)) {
     limit = std::min(limit, static_cast<float>(apu.pulse1_due));
   }
-  if (!(idle & idle_pulse2)) {
+  if (!(waiting & idle_pulse2)) {
     limit = std::min(limit, static_cast<float>(apu.pulse2_due));
-  }
-  if (!(idle & idle_triangle)) {
-    limit = std::min(limit, static_cast<float>(apu.tri_due));
-  }
-  if (!(idle & idle_noise)) {
-    limit = std::min(limit, static_cast<float>(apu.noise_due));
   }
   apu.fast_limit = limit;
   apu.idle_channels = idle;
@@ -210,6 +211,11 @@ void apu_run_full(Apu& apu) {
 // One stretch of the run loop. Most calls hand over a single cycle in which
 // nothing is due; they only move the clock (and the idle channels with it).
 inline void apu_step(Apu& apu, float cycles) {
+  // First the work the quiet calls before this one put off, up to the clock
+  // of the last of them and with the state they saw.
+  if (apu.sound_on) {
+    apu_flush_channels(apu);
+  }
   apu.time += cycles;
   if (apu.time < apu.fast_limit) {
     if (apu.idle_channels != 0) {
@@ -275,6 +281,9 @@ void apu_save_state(const Apu& apu, StateWriter& out) {
 // noise envelope and length, the clock, the sequencer and the channels'
 // positions) keeps its value from before the load.
 void apu_load_state(Apu& apu, StateReader& in) {
+  if (apu.sound_on) {
+    apu_flush_channels(apu);
+  }
   apu_invalidate(apu);
   auto byte = [&in](u8& field) {
     if (in.remaining() >= 1) {

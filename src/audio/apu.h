@@ -83,6 +83,12 @@ struct Apu {
   // follow the APU clock). Register writes and state loads reset fast_limit.
   float fast_limit = -1.0f;
   u32 idle_channels = 0;
+  // Sounding channels. Their level changes depend only on their due clocks
+  // and on registers and counters that change only at register writes and
+  // sequencer steps, so the work of quiet calls is put off to the next call
+  // in which something is due (or to the next write), where it is done up to
+  // the clock of the call before, exactly as the calls would have done it.
+  u32 sounding_channels = 0;
   // Set by register writes and state loads: the silence of every channel must
   // be worked out again at the next full step (sequencer steps force it too).
   i32 silence_stale = 1;
@@ -141,10 +147,44 @@ inline void apu_run(Apu& apu, float cycles) {
 
 // Exactly `count` calls of apu_run with one cycle each, with nothing else
 // happening between them (the renderer's dots in which the CPU runs nothing).
+// While nothing is due, the clock and the idle channels' due clocks are kept
+// in locals, one addition per call as the calls would make them, and written
+// back once.
 inline void apu_run_single_cycles(Apu& apu, int count) {
-  for (int i = 0; i < count; ++i)
+  if (count <= 0)
+    return;
+  const u32 idle = apu.idle_channels;
+  const float limit = apu.fast_limit;
+  float time = apu.time;
+  i32 pulse1_due = apu.pulse1_due;
+  i32 pulse2_due = apu.pulse2_due;
+  int done = 0;
+  while (done < count && time + 1.0f < limit) {
+    time += 1.0f;
+    ++done;
+    if ((idle & idle_pulse1) && pulse1_due < time)
+      pulse1_due = static_cast<i32>(time + 1.0f);
+    if ((idle & idle_pulse2) && pulse2_due < time)
+      pulse2_due = static_cast<i32>(time + 1.0f);
+  }
+  if (done > 0) {
+    apu.time = time;
+    apu.pulse1_due = pulse1_due;
+    apu.pulse2_due = pulse2_due;
+    if (idle & idle_triangle)
+      apu.tri_due = static_cast<i32>(time);
+    if (idle & idle_noise)
+      apu.noise_due = static_cast<i32>(time);
+  }
+  // From the first call in which something is due on, one call at a time.
+  for (; done < count; ++done)
     apu_run(apu, 1.0f);
 }
+
+// Does the channels' put-off work now, up to the clock of the last call, so
+// that their fields (levels, steps, due clocks) are current. Only code that
+// looks at those fields needs it; the sound is the same either way.
+void apu_sync(Apu& apu);
 
 void apu_save_state(const Apu& apu, StateWriter& out);
 void apu_load_state(Apu& apu, StateReader& in);

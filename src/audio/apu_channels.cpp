@@ -64,8 +64,10 @@ bool pulse_silent(const PulseView& pulse, bool enabled) {
   return !enabled;
 }
 
-// Returns true when the pulse is silent and has fallen to zero.
-bool run_pulse(blip_buf* blip, float time, const PulseView& pulse, bool enabled) {
+// Returns true when the pulse is silent and has fallen to zero; `sounding`
+// tells whether it is not silent.
+bool run_pulse(blip_buf* blip, float time, const PulseView& pulse, bool enabled, bool& sounding) {
+  sounding = false;
   if (pulse_silent(pulse, enabled)) {
     // Fall to zero once, then keep the due clock just ahead of the APU clock.
     while (pulse.due < time) {
@@ -75,6 +77,7 @@ bool run_pulse(blip_buf* blip, float time, const PulseView& pulse, bool enabled)
     }
     return pulse.level == 0;
   }
+  sounding = true;
   // One duty step lasts two timer periods: 2 x (P + 1) CPU cycles.
   const int period = 2 * ((pulse.reg[3] & 7) * 256 + pulse.reg[2]) + 2;
   const int threshold = duty_threshold[pulse.reg[0] >> 6];
@@ -134,22 +137,52 @@ bool run_noise(Apu& apu, bool enabled) {
   return false;
 }
 
+// A triangle or noise channel is either silent (idle) or sounding.
+u32 idle_none_sounding(u32 channel, u32& sounding) {
+  sounding |= channel;
+  return 0;
+}
+
 }  // namespace
+
+namespace {
+
+PulseView pulse1_view(Apu& apu) {
+  return {apu.pulse1_reg,          apu.pulse1_volume, apu.pulse1_length,    apu.pulse1_env_silent,
+          apu.pulse1_sweep_silent, apu.pulse1_due,    apu.pulse1_duty_step, apu.pulse1_level};
+}
+
+PulseView pulse2_view(Apu& apu) {
+  return {apu.pulse2_reg,          apu.pulse2_volume, apu.pulse2_length,    apu.pulse2_env_silent,
+          apu.pulse2_sweep_silent, apu.pulse2_due,    apu.pulse2_duty_step, apu.pulse2_level};
+}
+
+}  // namespace
+
+void apu_sync(Apu& apu) {
+  if (apu.sound_on)
+    apu_flush_channels(apu);
+}
+
+void apu_flush_channels(Apu& apu) {
+  if (apu.sounding_channels == 0)
+    return;
+  apu_run_channels(apu, false);
+}
 
 u32 apu_run_channels(Apu& apu, bool recheck) {
   const u8 enable = apu.status_reg;
-  const PulseView pulse1{apu.pulse1_reg,        apu.pulse1_volume,       apu.pulse1_length,
-                         apu.pulse1_env_silent, apu.pulse1_sweep_silent, apu.pulse1_due,
-                         apu.pulse1_duty_step,  apu.pulse1_level};
-  const PulseView pulse2{apu.pulse2_reg,        apu.pulse2_volume,       apu.pulse2_length,
-                         apu.pulse2_env_silent, apu.pulse2_sweep_silent, apu.pulse2_due,
-                         apu.pulse2_duty_step,  apu.pulse2_level};
   if (recheck) {
     u32 idle = 0;
-    idle |= run_pulse(apu.blip, apu.time, pulse1, enable & 0x01) ? idle_pulse1 : 0;
-    idle |= run_pulse(apu.blip, apu.time, pulse2, enable & 0x02) ? idle_pulse2 : 0;
-    idle |= run_triangle(apu, enable & 0x04) ? idle_triangle : 0;
-    idle |= run_noise(apu, enable & 0x08) ? idle_noise : 0;
+    u32 sounding = 0;
+    bool on = false;
+    idle |= run_pulse(apu.blip, apu.time, pulse1_view(apu), enable & 0x01, on) ? idle_pulse1 : 0;
+    sounding |= on ? idle_pulse1 : 0;
+    idle |= run_pulse(apu.blip, apu.time, pulse2_view(apu), enable & 0x02, on) ? idle_pulse2 : 0;
+    sounding |= on ? idle_pulse2 : 0;
+    idle |= run_triangle(apu, enable & 0x04) ? idle_triangle : idle_none_sounding(idle_triangle, sounding);
+    idle |= run_noise(apu, enable & 0x08) ? idle_noise : idle_none_sounding(idle_noise, sounding);
+    apu.sounding_channels = sounding;
     return idle;
   }
   // Idle channels only follow the clock; of the others, only those whose due
@@ -157,10 +190,12 @@ u32 apu_run_channels(Apu& apu, bool recheck) {
   u32 idle = apu.idle_channels;
   apu_follow_idle(apu);
   if (!(idle & idle_pulse1) && apu.pulse1_due < apu.time) {
-    idle |= run_pulse(apu.blip, apu.time, pulse1, enable & 0x01) ? idle_pulse1 : 0;
+    bool on = false;
+    idle |= run_pulse(apu.blip, apu.time, pulse1_view(apu), enable & 0x01, on) ? idle_pulse1 : 0;
   }
   if (!(idle & idle_pulse2) && apu.pulse2_due < apu.time) {
-    idle |= run_pulse(apu.blip, apu.time, pulse2, enable & 0x02) ? idle_pulse2 : 0;
+    bool on = false;
+    idle |= run_pulse(apu.blip, apu.time, pulse2_view(apu), enable & 0x02, on) ? idle_pulse2 : 0;
   }
   if (!(idle & idle_triangle) && apu.tri_due < apu.time) {
     idle |= run_triangle(apu, enable & 0x04) ? idle_triangle : 0;

@@ -33,6 +33,10 @@ float apu_rebase_silent(Apu& apu);
 // are looked at.
 u32 apu_run_channels(Apu& apu, bool recheck);
 
+// The level changes of the sounding channels up to the clock of the last call,
+// put off by the calls in which nothing was due.
+void apu_flush_channels(Apu& apu);
+
 // Closes the buffer's frame and hands out finished chunks once enough clocks
 // for one chunk have passed.
 void apu_deliver_chunks(Apu& apu);

@@ -9,17 +9,12 @@
 Console::Console() = default;
 Console::~Console() = default;
 
-// Reads are decoded most common first: work RAM, the PPU registers, the
-// cartridge, and only then the single I/O addresses. There is no open bus:
-// anything nothing answers reads back what the memory array holds there,
-// which for the APU's write-only registers stays 0.
-u8 bus_read(Console& console, u16 address) {
-  if (address < 0x2000)
-    return console.memory[address & 0x07FF];
+// $2000-$7FFF. There is no open bus: anything nothing answers reads back
+// what the memory array holds there, which for the APU's write-only
+// registers stays 0.
+u8 bus_read_registers(Console& console, u16 address) {
   if (address < 0x4000)
     return ppu_read(*console.ppu, static_cast<u16>(0x2000 + (address & 7)));
-  if (address >= 0x8000)
-    return console.mapper->cpu_read(address);
   if (address == 0x4015)
     return apu_read_status(*console.apu, address);
   if (address == 0x4016)

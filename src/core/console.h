@@ -77,8 +77,9 @@ struct Console {
   Console& operator=(const Console&) = delete;
 };
 
-// The CPU memory bus.
-u8 bus_read(Console& console, u16 address);
+// The CPU memory bus. Reads of work RAM and of the cartridge, nearly all of
+// them, are decided here; the registers in between go out of line.
+u8 bus_read_registers(Console& console, u16 address);
 void bus_write(Console& console, u16 address, u8 value);
 
 // Sprite DMA: copies a page of the memory array into sprite memory and

@@ -2,6 +2,7 @@
 #include "cpu/cpu.h"
 
 #include "audio/apu.h"
+#include "core/bus.h"
 #include "core/console.h"
 #include "cpu/instructions.h"
 

@@ -6,6 +6,7 @@
 // result: there are no dummy reads or writes, so a read-modify-write of $2007
 // touches the PPU's data port exactly twice.
 #include "cpu/instructions.h"
+#include "core/bus.h"
 
 #include "cpu/cpu.h"
 

@@ -2,6 +2,8 @@
 #include <FL/Fl_Double_Window.H>
 
 #include <chrono>
+#include <filesystem>
+#include <system_error>
 #include <thread>
 
 #include "core/console.h"
@@ -10,9 +12,11 @@
 #include "host/gl_view.h"
 #include "host/host.h"
 #include "host/pacing.h"
+#include "lifecycle/demo_path.h"
 #include "lifecycle/gallery.h"
 #include "lifecycle/recent_list.h"
 #include "lifecycle/save_state.h"
+#include "lifecycle/session.h"
 
 namespace {
 
@@ -34,8 +38,29 @@ GalleryPointer read_pointer(Host& host) {
 
 }  // namespace
 
+namespace {
+
+// On the very first run there is no settings file and so nothing to show in
+// the gallery: the demo cartridge that ships with Corvel is offered there.
+void offer_demo_on_first_run(Session& session) {
+  std::error_code error;
+  if (std::filesystem::exists(session.settings_path, error))
+    return;
+  for (const std::string& entry : session.recent) {
+    if (!entry.empty())
+      return;
+  }
+  const std::string program = std::filesystem::read_symlink("/proc/self/exe", error).string();
+  const std::string demo = find_demo_cartridge(program);
+  if (!demo.empty())
+    add_recent(session, absolute_path(demo));
+}
+
+}  // namespace
+
 void host_startup(Host& host, const char* command_line_path) {
   read_recent_list(host.session);
+  offer_demo_on_first_run(host.session);
   enter_gallery(host.session);
   audio_open(host.ring);
   create_textures(host.presentation);

@@ -100,7 +100,7 @@ struct LineDrawer {
   // The tile row being drawn: the value (0-3) of each of its eight columns,
   // the index of its palette's first colour and the column of the current
   // pixel within it. Every line starts with a fresh fetch.
-  u8 values[8] = {};
+  u64 values = 0;  // column k's value in byte k
   int palette = 0;
   int c = 0;
   bool first_pixel = true;
@@ -128,7 +128,7 @@ struct LineDrawer {
     const BackgroundTile tile = locate_tile(ppu, x);
     const u8* pattern = board.chr_pointer(tile.pattern_address);
     const u64 spread = pattern_spread[pattern[0]] | (pattern_spread[pattern[8]] << 1);
-    std::memcpy(values, &spread, 8);
+    values = spread;
     palette = 4 * tile.palette;
     c = tile.column;
     first_pixel = false;
@@ -162,14 +162,23 @@ struct LineDrawer {
       ++c;
       if (c > 7 || first_pixel)
         fetch(x);
-      // The rest of this tile row, or of the run if it ends first.
+      // The rest of this tile row, or of the run if it ends first. Colour 0
+      // of every palette is the backdrop: palette memory keeps $3F00, $3F04,
+      // $3F08 and $3F0C equal. The tile's values and colours are copied to
+      // locals, which the byte stores below cannot alias.
       const int count = std::min(8 - c, end - x);
+      u64 row = values >> (8 * c);
+      const u32 row_colours[4] = {colours[palette], colours[palette + 1], colours[palette + 2],
+                                  colours[palette + 3]};
+      u8* flag = flags + x;
+      u8* pixel = out + 3 * x;
       for (int i = 0; i < count; ++i) {
-        const int value = values[c + i];
-        flags[x + i] = value != 0;
-        // Colour 0 of every palette is the backdrop: palette memory keeps
-        // $3F00, $3F04, $3F08 and $3F0C equal.
-        put(x + i, colours[palette + value]);
+        const int value = static_cast<int>(row & 3);
+        row >>= 8;
+        flag[i] = value != 0;
+        // Four bytes at once; the fourth is overwritten by the next pixel
+        // (the frame buffer has one spare byte after the last).
+        std::memcpy(pixel + 3 * i, &row_colours[value], 4);
       }
       x += count;
       c += count - 1;

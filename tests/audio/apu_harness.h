@@ -35,5 +35,6 @@ struct ApuHarness {
     for (int i = 0; i < cycles; i++) {
       apu_run(apu, 1.0f);
     }
+    apu_sync(apu);  // so that tests can look at the channels' fields
   }
 };

@@ -268,12 +268,12 @@ TEST(ApuSequencer, SweepDividerSetsTheRate) {
 // The frame interrupt's period must not drift, however long the console runs:
 // the clock is a float, and past 2^24 cycles it could no longer count single
 // cycles. Sound on rebases every chunk; sound off rebases by whole sequencer
-// periods. 1200 frames is well past 2^24 cycles.
+// periods. 2000 frames (59.6 million cycles) is well past 2^24.
 TEST(ApuSequencer, InterruptPeriodHoldsForThousandsOfFramesInOneCycleSteps) {
   for (bool sound : {false, true}) {
     ApuHarness h(sound);
-    std::vector<long> raised = irq_cycles(h, 1200L * frame_cycles);
-    ASSERT_EQ(raised.size(), 1200u) << sound;
+    std::vector<long> raised = irq_cycles(h, 2000L * frame_cycles);
+    ASSERT_EQ(raised.size(), 2000u) << sound;
     for (size_t i = 1; i < raised.size(); i++) {
       ASSERT_EQ(raised[i] - raised[i - 1], frame_cycles) << "sound " << sound << " interrupt " << i;
     }
@@ -292,7 +292,7 @@ TEST(ApuSequencer, InterruptPeriodHoldsForThousandsOfFramesInFractionalSteps) {
     long dots = 0;
     std::vector<long> raised_dots;
     size_t next = 0;
-    while (raised_dots.size() < 1200) {
+    while (raised_dots.size() < 2000) {
       const float step = dots_pattern[next];
       next = (next + 1) % std::size(dots_pattern);
       dots += static_cast<long>(step);
@@ -305,7 +305,7 @@ TEST(ApuSequencer, InterruptPeriodHoldsForThousandsOfFramesInFractionalSteps) {
           h.console.irq_pending = 0;
         }
       }
-      ASSERT_LT(dots, 1300L * 3 * frame_cycles) << "interrupts stopped, sound " << sound;
+      ASSERT_LT(dots, 2100L * 3 * frame_cycles) << "interrupts stopped, sound " << sound;
     }
     for (size_t i = 1; i < raised_dots.size(); i++) {
       // A request is seen at the end of the call that passes its step, and a
@@ -320,8 +320,8 @@ TEST(ApuSequencer, InterruptPeriodHoldsForThousandsOfFramesInFractionalSteps) {
     auto mean_interval = [&raised_dots](size_t first, size_t count) {
       return double(raised_dots[first + count] - raised_dots[first]) / 3 / count;
     };
-    EXPECT_NEAR(mean_interval(0, 1199), frame_cycles, 8) << sound;
-    EXPECT_NEAR(mean_interval(1099, 100), mean_interval(0, 100), 0.5) << sound;
+    EXPECT_NEAR(mean_interval(0, 1999), frame_cycles, 8) << sound;
+    EXPECT_NEAR(mean_interval(1899, 100), mean_interval(0, 100), 0.5) << sound;
   }
 }
 

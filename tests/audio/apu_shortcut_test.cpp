@@ -1,7 +1,8 @@
-// The run loop skips calls in which nothing is due, and between register
-// writes and sequencer steps it looks only at the channels that are due.
-// These tests drive two APUs through the same writes and calls, one of them
-// forced through the whole work every time, and require identical results.
+// The run loop skips calls in which nothing is due, puts off the sounding
+// channels' work until something is due, and between register writes and
+// sequencer steps looks only at the channels that are due. These tests drive
+// two APUs through the same writes and calls, one of them forced through the
+// whole work every time, and require identical results.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -55,7 +56,12 @@ void run_differential(bool sound, unsigned seed, long calls) {
     apu_run(full.apu, cycles);
     ASSERT_EQ(shortcut.console.irq_pending, full.console.irq_pending) << "call " << call;
     shortcut.console.irq_pending = full.console.irq_pending = 0;
-    expect_same_state(shortcut.apu, full.apu, call);
+    // Now and then bring the put-off work up to date and compare every
+    // field; in between the shortcut runs as it does in a console.
+    if (call % 997 == 0) {
+      apu_sync(shortcut.apu);
+      expect_same_state(shortcut.apu, full.apu, call);
+    }
     if (::testing::Test::HasFatalFailure()) {
       return;
     }

@@ -4,6 +4,7 @@
 #include <set>
 
 #include "audio/apu.h"
+#include "core/bus.h"
 #include "core/controller.h"
 #include "platform/platform.h"
 #include "ppu/ppu.h"

@@ -1,12 +1,9 @@
 #include "wav_writer.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
+
+#include "lifecycle/file_write.h"
 
 namespace {
 
@@ -33,22 +30,6 @@ bool fail(std::string* error, const std::string& text) {
     *error = text;
   }
   return false;
-}
-
-// Writes every byte, retrying short writes.
-bool write_all(int fd, const u8* data, std::size_t size) {
-  while (size > 0) {
-    ssize_t written = ::write(fd, data, size);
-    if (written < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      return false;
-    }
-    data += written;
-    size -= static_cast<std::size_t>(written);
-  }
-  return true;
 }
 
 }  // namespace
@@ -82,26 +63,11 @@ bool write_wav(const std::string& path, const std::vector<i16>& samples, int sam
     put_u16(bytes, static_cast<u16>(sample));
   }
 
-  std::string temporary = path + ".XXXXXX";
-  int fd = ::mkstemp(temporary.data());
-  if (fd < 0) {
-    return fail(error, "cannot create " + temporary + ": " + std::strerror(errno));
-  }
-  ::fchmod(fd, 0644);
-  bool written = write_all(fd, bytes.data(), bytes.size());
-  int saved_errno = errno;
-  if (::close(fd) != 0 && written) {
-    written = false;
-    saved_errno = errno;
-  }
-  if (!written) {
-    ::unlink(temporary.c_str());
-    return fail(error, "cannot write " + path + ": " + std::strerror(saved_errno));
-  }
-  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-    saved_errno = errno;
-    ::unlink(temporary.c_str());
-    return fail(error, "cannot write " + path + ": " + std::strerror(saved_errno));
+  errno = 0;
+  if (!write_file_atomically(path, bytes)) {
+    const int saved_errno = errno;
+    return fail(error, "cannot write " + path +
+                           (saved_errno != 0 ? std::string(": ") + std::strerror(saved_errno) : ""));
   }
   return true;
 }
