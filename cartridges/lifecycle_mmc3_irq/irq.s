@@ -13,7 +13,7 @@
 
 .segment "ZEROPAGE"
 frame:     .res 1
-seed:      .res 2
+rng_state:      .res 2
 irq_count: .res 1
 stir:      .res 1
 
@@ -22,12 +22,12 @@ OAM_PAGE = $0200
 .segment "CODE"
 
 next_random:
-    lda seed
+    lda rng_state
     asl a
-    rol seed+1
+    rol rng_state+1
     bcc :+
     eor #$2D
-:   sta seed
+:   sta rng_state
     rts
 
 reset:
@@ -44,9 +44,9 @@ reset:
     sta irq_count
     sta stir
     lda #$C3
-    sta seed
+    sta rng_state
     lda #$3C
-    sta seed+1
+    sta rng_state+1
 
     ; CHR: 2 KB banks 0 and 2 at $0000, 1 KB banks 4-7 at $1000 (the
     ; identity arrangement); PRG banks 0 and 1 at $8000 and $A000.
@@ -147,7 +147,7 @@ irq:
     and #$03
     ora #$20
     sta PPUADDR
-    lda seed
+    lda rng_state
     sta PPUADDR
     jsr next_random
     and #$7F
@@ -157,7 +157,7 @@ irq:
     sta $E001
     inc irq_count
     ldx irq_count
-    lda seed
+    lda rng_state
     sta $0600, x                    ; a log of the periods, for the test to read
     pla
     tax

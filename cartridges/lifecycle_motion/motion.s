@@ -11,7 +11,7 @@
 
 .segment "ZEROPAGE"
 frame:    .res 1
-seed:     .res 2
+rng_state:     .res 2
 scroll_x: .res 1
 scroll_y: .res 1
 stir:     .res 1
@@ -22,12 +22,12 @@ OAM_PAGE = $0200
 
 ; Galois LFSR over 16 bits; returns the new low byte in A.
 next_random:
-    lda seed
+    lda rng_state
     asl a
-    rol seed+1
+    rol rng_state+1
     bcc :+
     eor #$2D
-:   sta seed
+:   sta rng_state
     rts
 
 reset:
@@ -45,9 +45,9 @@ reset:
     sta scroll_y
     sta stir
     lda #$A5
-    sta seed
+    sta rng_state
     lda #$5A
-    sta seed+1
+    sta rng_state+1
 
     bit PPUSTATUS
 :   bit PPUSTATUS
@@ -139,11 +139,11 @@ nmi:
     sta OAMDMA
 
     ; One nametable byte from the sequence.
-    lda seed+1
+    lda rng_state+1
     and #$07
     ora #$20
     sta PPUADDR
-    lda seed
+    lda rng_state
     sta PPUADDR
     lda frame
     sta PPUDATA

@@ -27,10 +27,10 @@ void expect_same_state(const Apu& a, const Apu& b, long call) {
 }
 
 // Random register writes between calls of the sizes the CPU hands over.
-void run_differential(bool sound, unsigned seed, long calls) {
+void run_differential(bool sound, unsigned stream, long calls) {
   ApuHarness shortcut(sound);
   ApuHarness full(sound);
-  std::mt19937 random(seed);
+  std::mt19937 random(stream);
   const u16 registers[] = {0x4000, 0x4001, 0x4002, 0x4003, 0x4004, 0x4005, 0x4006, 0x4007,
                            0x4008, 0x400A, 0x400B, 0x400C, 0x400E, 0x400F, 0x4015, 0x4017};
   const float sizes[] = {1.0f,       1.0f,       1.0f, 1.0f,        1.0f,      1.0f,
@@ -73,8 +73,8 @@ void run_differential(bool sound, unsigned seed, long calls) {
 }
 
 TEST(ApuShortcut, SameSoundAndStateAsTheFullPathWithSoundOn) {
-  for (unsigned seed : {1u, 2u, 3u}) {
-    run_differential(true, seed, 400000);
+  for (unsigned stream : {1u, 2u, 3u}) {
+    run_differential(true, stream, 400000);
   }
 }
 

@@ -237,10 +237,10 @@ TEST_F(DemoCartridge, DamagedBatteryFilesStartANewRecord) {
   bad[0x16] = static_cast<unsigned char>(bad[0x16] + 10);
   cases.push_back({"digit out of range", bad});
   std::vector<unsigned char> noise(8192);
-  unsigned seed = 12345;
+  unsigned generator = 12345;
   for (auto& byte : noise) {
-    seed = seed * 1103515245u + 12345u;
-    byte = static_cast<unsigned char>(seed >> 16);
+    generator = generator * 1103515245u + 12345u;
+    byte = static_cast<unsigned char>(generator >> 16);
   }
   cases.push_back({"random bytes", noise});
 

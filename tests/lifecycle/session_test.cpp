@@ -43,17 +43,17 @@ class SessionTest : public ::testing::Test {
   }
 
   // Fills the running game's battery RAM with a recognisable pattern.
-  static void fill_battery_ram(Console& console, u8 seed) {
+  static void fill_battery_ram(Console& console, u8 first) {
     for (int i = 0; i < battery_ram_bytes; ++i)
-      console.memory[0x6000 + i] = static_cast<u8>(seed + i * 7);
+      console.memory[0x6000 + i] = static_cast<u8>(first + i * 7);
   }
   static std::vector<u8> battery_ram(const Console& console) {
     return std::vector<u8>(console.memory.get() + 0x6000, console.memory.get() + 0x8000);
   }
-  static std::vector<u8> pattern(u8 seed) {
+  static std::vector<u8> pattern(u8 first) {
     std::vector<u8> bytes(battery_ram_bytes);
     for (int i = 0; i < battery_ram_bytes; ++i)
-      bytes[i] = static_cast<u8>(seed + i * 7);
+      bytes[i] = static_cast<u8>(first + i * 7);
     return bytes;
   }
 };
