@@ -134,10 +134,10 @@ inline std::vector<u8> synthetic_image(int board) {
                          0,
                          0};
   std::memcpy(image.data(), header, sizeof header);
-  u32 seed = 0x2545F491u + static_cast<u32>(number);
+  u32 rng_state = 0x2545F491u + static_cast<u32>(number);
   for (std::size_t i = 16; i < image.size(); ++i) {
-    seed = seed * 1664525u + 1013904223u;
-    image[i] = static_cast<u8>(seed >> 24);
+    rng_state = rng_state * 1664525u + 1013904223u;
+    image[i] = static_cast<u8>(rng_state >> 24);
   }
   // Each 16 KB bank ends in the same start-up routine and vectors, so the
   // reset lands in it whichever bank the board shows at $C000-$FFFF.

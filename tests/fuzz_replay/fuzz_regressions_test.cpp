@@ -1,5 +1,5 @@
 // Replays the fuzz harnesses' checked-in inputs through the same entry
-// functions in the ordinary (and the sanitized) test build: the seed corpus
+// functions in the ordinary (and the sanitized) test build: the starting corpus
 // and every input that once made Corvel crash, read out of bounds or break
 // one of the harness checks. An input that fails again crashes or aborts this
 // binary, and the test that was running names its file.
