@@ -18,8 +18,11 @@ u8 bus_read_registers(Console& console, u16 address) {
       console.before_picture_change(console.picture_change_context);
     return ppu_read(*console.ppu, static_cast<u16>(0x2000 + (address & 7)));
   }
-  if (address == 0x4015)
+  if (address == 0x4015) {
+    if (console.before_apu_access)
+      console.before_apu_access(console.apu_access_context);
     return apu_read_status(*console.apu, address);
+  }
   if (address == 0x4016)
     return controller_read(console);
   if (address == 0x4017)
@@ -39,6 +42,8 @@ void bus_write(Console& console, u16 address, u8 value) {
   } else if (address == 0x4016) {
     controller_strobe(console, value);
   } else if (address <= 0x4017) {
+    if (console.before_apu_access)
+      console.before_apu_access(console.apu_access_context);
     apu_write(*console.apu, address, value);
   } else if (address >= 0x8000) {
     if (console.before_picture_change)

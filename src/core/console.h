@@ -72,6 +72,10 @@ struct Console {
   // show (the PPU's registers, the cartridge's registers).
   void (*before_picture_change)(void* context) = nullptr;
   void* picture_change_context = nullptr;
+  // Likewise while the APU is owed cycles that nothing has needed yet: called
+  // before any access to the APU's registers.
+  void (*before_apu_access)(void* context) = nullptr;
+  void* apu_access_context = nullptr;
 
   // Called before every instruction when set (the headless tool's --trace).
   void (*trace_hook)(const Console& console, void* user) = nullptr;

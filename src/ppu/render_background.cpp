@@ -243,20 +243,46 @@ void draw_pending(void* context) {
 // wait, and are drawn in one go when the bus is about to reach one of those
 // registers (with the registers as they stood before the access) or at the
 // end of the line. The APU's third of a cycle per dot is counted as a phase,
-// and the whole cycles it is owed are paid just before the CPU next runs (and
-// at the end of the pixels), as one-dot calls of cpu_run would pay them:
-// nothing between two instructions can see the APU.
+// and the whole cycles it is owed are paid, one call each as one-dot calls of
+// cpu_run would pay them, when anything could see the difference (see
+// OwedApuCycles).
 //
 // An MMC3 counts the pattern fetches and raises an interrupt from them, which
 // the CPU sees: with that board the pixels are drawn as soon as their dot has
 // passed, so that every fetch happens at its own moment.
+// Whole APU cycles owed for past dots. Until the clock would reach a point
+// where something is due, the calls they stand for only move the clock, which
+// nothing reads but the APU's own registers: so they are made when the CPU
+// next reaches those registers, or before the step in which the APU could
+// have something due, or at the end of the line.
+struct OwedApuCycles {
+  Apu& apu;
+  int count = 0;
+
+  void pay() {
+    apu_run_single_cycles(apu, count);
+    count = 0;
+  }
+  // Before a CPU step: pays if any owed call could find something due (with
+  // a margin for the clock's rounding).
+  void pay_if_due() {
+    if (count > 0 && apu.time + static_cast<float>(count) + 2.0f >= apu.fast_limit)
+      pay();
+  }
+};
+
+void pay_owed_apu_cycles(void* context) {
+  static_cast<OwedApuCycles*>(context)->pay();
+}
+
 void draw_pixels_in_runs(Console& console, LineDrawer& drawer, int phase) {
-  Apu& apu = *console.apu;
+  OwedApuCycles owed{*console.apu};
   const bool fetches_seen_by_cpu = drawer.board.number == 4;
   PendingPixels pending{drawer};
   console.before_picture_change = draw_pending;
   console.picture_change_context = &pending;
-  int payments = 0;
+  console.before_apu_access = pay_owed_apu_cycles;
+  console.apu_access_context = &owed;
   int x = 0;
   while (x < screen_width) {
     const float budget = console.cycle_budget;
@@ -264,10 +290,9 @@ void draw_pixels_in_runs(Console& console, LineDrawer& drawer, int phase) {
       console.cycle_budget = budget + ticks_per_dot;
       if (++phase == 3) {
         phase = 0;
-        ++payments;
+        ++owed.count;
       }
-      apu_run_single_cycles(apu, payments);
-      payments = 0;
+      owed.pay_if_due();
       console.apu_cycles = owed_after_dots[phase];
       pending.due = x;
       cpu_execute(console);
@@ -279,7 +304,7 @@ void draw_pixels_in_runs(Console& console, LineDrawer& drawer, int phase) {
         run = screen_width - x;
       console.cycle_budget = budget + ticks_per_dot * static_cast<float>(run);
       phase += run;
-      payments += phase / 3;
+      owed.count += phase / 3;
       phase %= 3;
       x += run;
     }
@@ -292,7 +317,9 @@ void draw_pixels_in_runs(Console& console, LineDrawer& drawer, int phase) {
   draw_pending(&pending);
   console.before_picture_change = nullptr;
   console.picture_change_context = nullptr;
-  apu_run_single_cycles(apu, payments);
+  console.before_apu_access = nullptr;
+  console.apu_access_context = nullptr;
+  owed.pay();
   console.apu_cycles = owed_after_dots[phase];
 }
 
