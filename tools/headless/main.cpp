@@ -21,10 +21,10 @@
 #include "lifecycle/session.h"
 #include "platform/platform.h"
 #include "png_writer.h"
-#include "wav_writer.h"
 #include "ppu/ppu.h"
 #include "result_protocol.h"
 #include "text/message.h"
+#include "wav_writer.h"
 
 namespace {
 
@@ -210,15 +210,19 @@ int run(const Options& options) {
   }
   std::vector<Console*> consoles = {session.current.get()};
   std::vector<std::unique_ptr<Console>> companions;
+  // The running game writes its battery file; the companions never do.
+  auto close_all = [&] {
+    for (auto& companion : companions)
+      close_console(*companion, 1);
+    close_current(session);
+  };
   for (int k = 1; k < options.consoles; k++) {
     auto console = std::make_unique<Console>();
     console->platform = &platform;
     if (!load_rom(*console, options.rom) || power_up(*console, nullptr, nullptr, 0) <= 0) {
       std::fprintf(stderr, "corvel-headless: cannot power up %s\n", options.rom.c_str());
       close_console(*console, 1);
-      for (auto& companion : companions)
-        close_console(*companion, 1);
-      close_current(session);
+      close_all();
       return exit_cannot_load;
     }
     consoles.push_back(console.get());
@@ -236,9 +240,7 @@ int run(const Options& options) {
   if (options.load_state) {
     if (!read_state_file(first, state_file_path(first.rom_path, options.load_state))) {
       show_message(&platform, "Unable to Load State %d", options.load_state);
-      for (auto& companion : companions)
-        close_console(*companion, 1);
-      close_current(session);
+      close_all();
       return exit_state_refused;
     }
     show_message(&platform, "Loaded State %d", options.load_state);
@@ -249,6 +251,7 @@ int run(const Options& options) {
     trace = std::fopen(options.trace.c_str(), "w");
     if (trace == nullptr) {
       std::fprintf(stderr, "corvel-headless: cannot write %s\n", options.trace.c_str());
+      close_all();
       return exit_usage;
     }
     first.trace_hook = write_trace_line;
@@ -309,9 +312,7 @@ int run(const Options& options) {
     else
       show_message(&platform, "Unable to Save State %d", options.save_state);
   }
-  for (auto& companion : companions)
-    close_console(*companion, 1);
-  close_current(session);
+  close_all();
   return code;
 }
 
