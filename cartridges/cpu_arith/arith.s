@@ -234,21 +234,9 @@ why_a: .byte ": wrong A", 0
 why_m: .byte ": wrong memory byte", 0
 why_p: .byte ": wrong flags", 0
 
-; About two frames of busy waiting (48 x 1280 cycles), so that the result
-; area is seen in its running state before any result is written.
-wait_frames:
-    ldy #48
-    ldx #0
-:   dex
-    bne :-
-    dey
-    bne :-
-    rts
+    result_wait_frames_routine
 
-nmi:
-    result_fail 126, "Unexpected NMI"
-irq:
-    result_fail 127, "Unexpected IRQ"
+    result_unexpected_interrupts
 
 ; The rows sit in CODE so that their names can go to RODATA without
 ; interrupting the table.

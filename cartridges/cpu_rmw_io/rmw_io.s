@@ -106,21 +106,9 @@ reset:
 
     result_pass
 
-; About two frames of busy waiting (48 x 1280 cycles), so that the result
-; area is seen in its running state before any result is written.
-wait_frames:
-    ldy #48
-    ldx #0
-:   dex
-    bne :-
-    dey
-    bne :-
-    rts
+    result_wait_frames_routine
 
-nmi:
-    result_fail 126, "Unexpected NMI"
-irq:
-    result_fail 127, "Unexpected IRQ"
+    result_unexpected_interrupts
 
 .segment "VECTORS"
     .word nmi, reset, irq

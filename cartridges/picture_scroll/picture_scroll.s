@@ -14,6 +14,7 @@
 
 .include "header.inc"
 .include "nes.inc"
+.include "setup.inc"
 
 ines_header 2, 1, 0, 0
 
@@ -32,35 +33,10 @@ SPLIT_LOW       = ((12 & 7) << 5) | 9  ; $2006 second write
 .segment "CODE"
 
 reset:
-    sei
-    cld
-    ldx #$40
-    stx APUFRAME
-    ldx #$FF
-    txs
-    inx
-    stx PPUCTRL
-    stx PPUMASK
-    bit PPUSTATUS
-@vblank1:
-    bit PPUSTATUS
-    bpl @vblank1
-@vblank2:
-    bit PPUSTATUS
-    bpl @vblank2
+    start_up_and_wait_for_ppu
 
     ; Palette.
-    lda #$3F
-    sta PPUADDR
-    lda #$00
-    sta PPUADDR
-    ldx #0
-@palette:
-    lda palette, x
-    sta PPUDATA
-    inx
-    cpx #32
-    bne @palette
+    load_palette palette
 
     ; Nametable 0 at $2000, nametable 2 at $2800.
     lda #$20
@@ -73,12 +49,7 @@ reset:
     jsr load_nametable
 
     ; Sprites: all hidden below the picture but sprite 0.
-    ldx #0
-    lda #$F0
-@hide:
-    sta OAM_PAGE, x
-    inx
-    bne @hide
+    hide_sprites OAM_PAGE
     ldx #0
 @sprites:
     lda sprites, x

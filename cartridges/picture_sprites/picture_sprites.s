@@ -6,6 +6,7 @@
 
 .include "header.inc"
 .include "nes.inc"
+.include "setup.inc"
 
 ines_header 2, 1, 0, 1          ; vertical arrangement
 
@@ -15,60 +16,13 @@ src = $00
 .segment "CODE"
 
 reset:
-    sei
-    cld
-    ldx #$40
-    stx APUFRAME
-    ldx #$FF
-    txs
-    inx
-    stx PPUCTRL
-    stx PPUMASK
-    bit PPUSTATUS
-@vblank1:
-    bit PPUSTATUS
-    bpl @vblank1
-@vblank2:
-    bit PPUSTATUS
-    bpl @vblank2
+    start_up_and_wait_for_ppu
 
-    lda #$3F
-    sta PPUADDR
-    lda #$00
-    sta PPUADDR
-    ldx #0
-@palette:
-    lda palette, x
-    sta PPUDATA
-    inx
-    cpx #32
-    bne @palette
+    load_palette palette
 
-    lda #$20
-    sta PPUADDR
-    lda #$00
-    sta PPUADDR
-    lda #<nametable0
-    sta src
-    lda #>nametable0
-    sta src + 1
-    ldx #4
-    ldy #0
-@copy:
-    lda (src), y
-    sta PPUDATA
-    iny
-    bne @copy
-    inc src + 1
-    dex
-    bne @copy
+    copy_nametable nametable0, src
 
-    ldx #0
-    lda #$F0
-@hide:
-    sta OAM_PAGE, x
-    inx
-    bne @hide
+    hide_sprites OAM_PAGE
     ldx #0
 @sprites:
     lda sprites, x
