@@ -5,6 +5,8 @@
 #include "audio/apu.h"
 
 #include <algorithm>
+#include <bit>
+#include <cmath>
 #include <cstdlib>
 
 #include "audio/apu_internal.h"
@@ -227,6 +229,56 @@ inline void apu_step(Apu& apu, float cycles) {
 }
 
 }  // namespace
+
+namespace {
+
+// The exponent field of a float.
+u32 binade(float value) {
+  return std::bit_cast<u32>(value) >> 23;
+}
+
+// A silent pulse's due clock after the quiet calls 1..n from clock t0: the
+// call reaching t0 + j moves it to t0 + j + 1 (truncated) when it lies below
+// t0 + j. After one move it lies below again two calls later when t0 is whole
+// and at the very next call when it is not.
+i32 follow_pulse_due(i32 due, float t0, int n) {
+  const double first = std::floor(static_cast<double>(due) - static_cast<double>(t0)) + 1.0;
+  const int j1 = first < 1.0 ? 1 : (first > n ? n + 1 : static_cast<int>(first));
+  if (j1 > n)
+    return due;
+  const int period = t0 == std::floor(t0) ? 2 : 1;
+  const int last = j1 + period * ((n - j1) / period);
+  return static_cast<i32>((t0 + static_cast<float>(last)) + 1.0f);
+}
+
+}  // namespace
+
+// Adding whole cycles to the clock is exact as long as the clock stays within
+// one binade (between the same two powers of two, below 2^23): then the calls'
+// sum t0 + j is the clock each of them would reach, and the calls that find
+// nothing due are those with t0 + j below fast_limit.
+int apu_run_quiet_cycles(Apu& apu, int count) {
+  const float t0 = apu.time;
+  if (!(t0 >= 1.0f) || !(t0 < 8388608.0f) || binade(t0) != binade(t0 + static_cast<float>(count)))
+    return 0;
+  const double room = static_cast<double>(apu.fast_limit) - static_cast<double>(t0);
+  if (!(room > 1.0))
+    return 0;
+  const double fit = std::ceil(room) - 1.0;
+  const int n = fit < count ? static_cast<int>(fit) : count;
+  const float time = t0 + static_cast<float>(n);
+  const u32 idle = apu.idle_channels;
+  if (idle & idle_pulse1)
+    apu.pulse1_due = follow_pulse_due(apu.pulse1_due, t0, n);
+  if (idle & idle_pulse2)
+    apu.pulse2_due = follow_pulse_due(apu.pulse2_due, t0, n);
+  apu.time = time;
+  if (idle & idle_triangle)
+    apu.tri_due = static_cast<i32>(time);
+  if (idle & idle_noise)
+    apu.noise_due = static_cast<i32>(time);
+  return n;
+}
 
 void apu_run_full_step(Apu& apu, float cycles) {
   // The CPU hands over at most a few thousand cycles at a time. Longer runs are

@@ -145,6 +145,12 @@ inline void apu_run(Apu& apu, float cycles) {
   apu_run_full_step(apu, cycles);
 }
 
+// The first calls of a run of `count` one-cycle calls that only move the
+// clock, worked out at once when every clock value they reach is exact (see
+// apu.cpp). Returns how many calls it stood for, 0 when the run must be made
+// call by call.
+int apu_run_quiet_cycles(Apu& apu, int count);
+
 // Exactly `count` calls of apu_run with one cycle each, with nothing else
 // happening between them (the renderer's dots in which the CPU runs nothing).
 // While nothing is due, the clock and the idle channels' due clocks are kept
@@ -153,6 +159,12 @@ inline void apu_run(Apu& apu, float cycles) {
 inline void apu_run_single_cycles(Apu& apu, int count) {
   if (count <= 0)
     return;
+  const int quiet = apu_run_quiet_cycles(apu, count);
+  if (quiet > 0) {
+    for (int done = quiet; done < count; ++done)
+      apu_run(apu, 1.0f);
+    return;
+  }
   const u32 idle = apu.idle_channels;
   const float limit = apu.fast_limit;
   float time = apu.time;

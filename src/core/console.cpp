@@ -4,6 +4,7 @@
 #include "audio/apu.h"
 #include "cartridge/mapper.h"
 #include "core/controller.h"
+#include "cpu/idle_loop.h"
 #include "ppu/ppu.h"
 
 Console::Console() = default;
@@ -49,6 +50,7 @@ void bus_write(Console& console, u16 address, u8 value) {
     if (console.before_picture_change)
       console.before_picture_change(console.picture_change_context);
     console.mapper->cpu_write(address, value);
+    idle_loop_forget(console);  // the banks may have moved
   } else {
     console.memory[address] = value;  // $4018-$7FFF, battery RAM included
   }

@@ -35,6 +35,24 @@ constexpr float ticks_per_cpu_cycle = 48.0f;
 // that a bank window that starts inside the image can never run off its end.
 constexpr u32 rom_guard_bytes = 32768;
 
+// A wait loop the CPU is known to spin in: a read of work RAM followed by a
+// conditional branch back to it, or a jump to itself. Found when such a
+// branch or jump is taken; forgotten whenever the cartridge's banks may have
+// changed. While the CPU spins in it without anything changing, its turns
+// only spend time, and the run loops advance them in bulk (see idle_loop.h).
+constexpr u32 no_idle_loop = 0x10000;
+struct IdleLoop {
+  u32 start = no_idle_loop;     // the first instruction
+  u32 branch = no_idle_loop;    // the branch back; no_idle_loop for a jump to itself
+  u32 rejected = no_idle_loop;  // the last address found not to start such a loop
+  u16 address = 0;              // the work-RAM byte the first instruction reads
+  u8 opcode = 0;                // the first instruction
+  u8 taken_mask = 0;            // the branch is taken when (p & taken_mask) == taken_value
+  u8 taken_value = 0;
+  float first_ticks = 0;   // the cost of the first instruction
+  float second_ticks = 0;  // the cost of the taken branch (0 for a jump to itself)
+};
+
 struct Console {
   // Cartridge, filled by load_rom.
   std::string rom_path;
@@ -56,6 +74,8 @@ struct Console {
   u32 irq_pending = 0;
   u32 nmi_pending = 0;
   u32 reset_pending = 0;
+
+  IdleLoop idle_loop;
 
   u8 pad_shift = 0;  // controller shift register; bit 0 is read next
 

@@ -4,6 +4,7 @@
 #include "audio/apu.h"
 #include "core/bus.h"
 #include "core/console.h"
+#include "cpu/idle_loop.h"
 #include "cpu/instructions.h"
 
 namespace {
@@ -72,8 +73,11 @@ void cpu_execute(Console& console) {
         continue;
       }
     }
-    if (console.trace_hook)
+    if (console.trace_hook) {
       console.trace_hook(console, console.trace_user);
+    } else if (idle_loop_at(console) && idle_loop_run(console)) {
+      continue;
+    }
     u8 opcode = bus_read(console, console.pc++);
     int extra = execute_instruction(console, opcode);
     console.cycle_budget -= opcode_ticks[opcode] + ticks_per_cpu_cycle * static_cast<float>(extra);

@@ -9,6 +9,7 @@
 #include "core/bus.h"
 
 #include "cpu/cpu.h"
+#include "cpu/idle_loop.h"
 
 namespace {
 
@@ -166,11 +167,14 @@ void modify(Console& c, u16 address, u8 (*op)(Console&, u8)) {
   bus_write(c, address, op(c, m));
 }
 
+// A branch back over one read (-4 or -5) may close a wait loop.
 int branch(Console& c, bool condition) {
   i8 displacement = static_cast<i8>(fetch(c));
   if (!condition)
     return 0;
   c.pc = static_cast<u16>(c.pc + displacement);
+  if (displacement == -4 || displacement == -5)
+    idle_loop_consider(c, c.pc);
   return 1;
 }
 
@@ -408,9 +412,13 @@ int execute_instruction(Console& c, u8 opcode) {
     case 0x60:
       c.pc = static_cast<u16>(pull_word(c) + 1);
       break;
-    case 0x4C:
+    case 0x4C: {
+      const u16 from = static_cast<u16>(c.pc - 1);
       c.pc = fetch_word(c);
+      if (c.pc == from)
+        idle_loop_consider(c, from);
       break;
+    }
     // JMP (abs): the pointer's high byte is read from the same page.
     case 0x6C: {
       u16 pointer = fetch_word(c);

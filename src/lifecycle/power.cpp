@@ -7,6 +7,7 @@
 #include "audio/apu.h"
 #include "cartridge/mapper.h"
 #include "core/console.h"
+#include "cpu/idle_loop.h"
 #include "lifecycle/file_write.h"
 #include "lifecycle/session.h"
 #include "ppu/ppu.h"
@@ -50,6 +51,7 @@ int power_up(Console& console, ChunkCallback on_chunk, void* on_chunk_user, int 
   console.s = 0xFF;
   console.irq_pending = 0;
   console.pad_shift = 0;
+  idle_loop_forget(console);
 
   int status = 1;
   console.memory.reset(new (std::nothrow) u8[memory_bytes]());

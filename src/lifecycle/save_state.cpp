@@ -7,6 +7,7 @@
 #include "cartridge/mapper.h"
 #include "core/console.h"
 #include "core/state_io.h"
+#include "cpu/idle_loop.h"
 #include "lifecycle/file_write.h"
 #include "lifecycle/session.h"
 #include "platform/platform.h"
@@ -156,6 +157,7 @@ bool load_state_bytes(Console& console, const u8* data, std::size_t size) {
   StateReader mapper_in(data + layout.mapper_offset, layout.mapper_bytes);
   if (!console.mapper->load_state(mapper_in))
     return false;
+  idle_loop_forget(console);  // the banks may have moved
 
   StateReader in(data, size);
   in.position = 15;

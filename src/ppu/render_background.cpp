@@ -12,11 +12,13 @@
 // the line reaches the next one.
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstring>
 
 #include "cartridge/mapper.h"
 #include "core/console.h"
 #include "cpu/cpu.h"
+#include "cpu/idle_loop.h"
 #include "ppu/ppu.h"
 
 namespace {
@@ -275,9 +277,49 @@ void pay_owed_apu_cycles(void* context) {
   static_cast<OwedApuCycles*>(context)->pay();
 }
 
+// The CPU is due to step at dot x, with the balance b it has at every step of
+// a run of one-dot calls (0 < b <= 16). When it is settled in a wait loop,
+// each step costs a whole number of dots, 3 per cycle, and leaves the balance
+// at b again for the next: so the steps can be counted off, up to the end of
+// the line or to the step before which the APU could have something due.
+// Returns the dot after the last step counted off, with the balance, phase
+// and owed cycles as the run would have left them there; x when the CPU must
+// run the step.
+int skip_wait_loop(Console& console, OwedApuCycles& owed, int& phase, int x) {
+  const float b = console.cycle_budget;
+  if (!(b > 0.0f && b <= ticks_per_dot && b == std::floor(b)) || !idle_loop_settled(console))
+    return x;
+  const Apu& apu = owed.apu;
+  u16 pc = console.pc;
+  int step_x = x;
+  int last_x = x;
+  float last_ticks = 0.0f;
+  for (;;) {
+    console.pc = pc;
+    last_ticks = idle_loop_step_ticks(console);
+    last_x = step_x;
+    pc = idle_loop_next_pc(console);
+    step_x += static_cast<int>(last_ticks / ticks_per_dot);
+    if (step_x >= screen_width)
+      break;
+    const int count = owed.count + (phase + step_x - x) / 3;
+    if (count > 0 && apu.time + static_cast<float>(count) + 2.0f >= apu.fast_limit)
+      break;
+  }
+  console.pc = pc;
+  console.cycle_budget = b - last_ticks;
+  phase += last_x - x;
+  owed.count += phase / 3;
+  phase %= 3;
+  return last_x + 1;
+}
+
 void draw_pixels_in_runs(Console& console, LineDrawer& drawer, int phase) {
   OwedApuCycles owed{*console.apu};
   const bool fetches_seen_by_cpu = drawer.board.number == 4;
+  // Counting off a wait loop's steps skips the traced steps and the MMC3's
+  // per-step fetches.
+  const bool may_skip = !fetches_seen_by_cpu && console.trace_hook == nullptr;
   PendingPixels pending{drawer};
   console.before_picture_change = draw_pending;
   console.picture_change_context = &pending;
@@ -295,6 +337,13 @@ void draw_pixels_in_runs(Console& console, LineDrawer& drawer, int phase) {
       owed.pay_if_due();
       console.apu_cycles = owed_after_dots[phase];
       pending.due = x;
+      if (may_skip && idle_loop_at(console)) {
+        const int after = skip_wait_loop(console, owed, phase, x);
+        if (after != x) {
+          x = after;
+          continue;
+        }
+      }
       cpu_execute(console);
       ++x;
     } else {

@@ -10,6 +10,7 @@
 #include "audio/apu.h"
 #include "cartridge/mapper.h"
 #include "core/console.h"
+#include "cpu/idle_loop.h"
 #include "ppu/ppu.h"
 
 class RecordingMapper : public mapper {
@@ -48,10 +49,15 @@ class RecordingMapper : public mapper {
       set_row(table, tile, row, lo, hi);
     }
   }
-  // Replaces the CPU program at $8000 with the given bytes.
+  // Replaces the CPU program at $8000 with the given bytes. A cartridge's code
+  // changes only by bank switches, which the CPU hears of; this change comes
+  // from outside, so the CPU is told to look at its code afresh.
   void set_program(const std::vector<u8>& bytes) {
     for (std::size_t i = 0; i < bytes.size(); ++i) {
       prg[i] = bytes[i];
+    }
+    if (console != nullptr) {
+      idle_loop_forget(*console);
     }
   }
 };

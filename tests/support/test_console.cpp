@@ -1,5 +1,6 @@
 #include "test_console.h"
 
+#include "cpu/idle_loop.h"
 #include "lifecycle/power.h"
 #include "ppu/ppu.h"
 
@@ -21,4 +22,6 @@ void place_code(Console& console, u16 address, const std::vector<u8>& bytes) {
   auto* board = static_cast<test_mapper*>(console.mapper.get());
   for (size_t i = 0; i < bytes.size(); i++)
     board->prg[(address - 0x8000 + i) & 0x7FFF] = bytes[i];
+  // The code changed behind the bus, not by a bank switch.
+  idle_loop_forget(console);
 }
