@@ -72,6 +72,7 @@ int ppu_create(Ppu& ppu) {
   ppu.nmi_suppressed = 0;
   ppu.sprite0_hit_done = 0;
   std::memcpy(ppu.palette_rgb, nes_palette, sizeof ppu.palette_rgb);
+  ppu.background_colours.valid = false;
   return result;
 }
 

@@ -33,6 +33,19 @@ struct SpriteSlot {
   u8 sprite_flags = 0;  // bit 0 behind the background, bit 1 horizontal flip
 };
 
+// The background's colours as the pixel loop uses them, kept from line to line
+// and worked out again only when the palette bytes they come from change:
+// the sixteen colours (RGB, red in the low byte), and for each of the four
+// palettes the RGB bytes of every run of four pixel values. A run's index has
+// the four low-plane bits in its low nibble and the four high-plane bits in
+// its high nibble, leftmost pixel in bit 3 and bit 7.
+struct BackgroundColours {
+  u8 palette_bytes[16] = {};
+  bool valid = false;
+  u32 colours[16] = {};
+  u8 quads[4][256][12] = {};
+};
+
 struct Ppu {
   Console* console = nullptr;
   u8 ctrl = 0;
@@ -57,6 +70,7 @@ struct Ppu {
   std::unique_ptr<u8[]> frame_buffer;  // 256 x 240 RGB, lines top to bottom
   std::unique_ptr<u8[]> pixel_flags;   // 256 x 240: 0 transparent, 1 background, 2 sprite
   u8 palette_rgb[64][3] = {};
+  BackgroundColours background_colours;  // derived from vram and palette_rgb, never saved
 };
 
 // The NES colours, red, green, blue for each colour number.

@@ -99,29 +99,44 @@ struct LineDrawer {
   mapper& board;
   u8* out;
   u8* flags;
-  // The tile row being drawn: the value (0-3) of each of its eight columns,
-  // the index of its palette's first colour and the column of the current
-  // pixel within it. Every line starts with a fresh fetch.
+  // The tile row being drawn: its two pattern bytes, the value (0-3) of
+  // each of its eight columns, the index of its palette's first colour and
+  // the column of the current pixel within it. Every line starts with a
+  // fresh fetch.
+  u8 pattern_lo = 0;
+  u8 pattern_hi = 0;
   u64 values = 0;  // column k's value in byte k
   int palette = 0;
   int c = 0;
   bool first_pixel = true;
-  // The sixteen background colours as RGB (red in the low byte), and the
-  // palette bytes they were made from. The palette can only change when the
-  // CPU runs, so it is compared after every dot in which the CPU ran.
-  u32 colours[16] = {};
-  u8 palette_bytes[16] = {};
-  bool colours_valid = false;
+  // The colours, checked against the palette bytes before every run of
+  // pixels: the palette can only change when the CPU runs.
+  BackgroundColours& colours_cache = ppu.background_colours;
+  const u32* colours = colours_cache.colours;
 
   void refresh_colours() {
+    BackgroundColours& cache = colours_cache;
     const u8* bytes = ppu.vram.get() + 0x3F00;
-    if (colours_valid && std::memcmp(bytes, palette_bytes, 16) == 0)
+    if (cache.valid && std::memcmp(bytes, cache.palette_bytes, 16) == 0)
       return;
-    std::memcpy(palette_bytes, bytes, 16);
-    colours_valid = true;
-    for (int i = 0; i < 16; ++i) {
-      const u8* rgb = ppu.palette_rgb[bytes[i] & 0x3F];
-      colours[i] = rgb[0] | (rgb[1] << 8) | (rgb[2] << 16);
+    for (int p = 0; p < 4; ++p) {
+      if (!cache.valid || std::memcmp(bytes + 4 * p, cache.palette_bytes + 4 * p, 4) != 0)
+        make_quads(cache, bytes, p);
+    }
+    std::memcpy(cache.palette_bytes, bytes, 16);
+    cache.valid = true;
+  }
+
+  void make_quads(BackgroundColours& cache, const u8* bytes, int p) {
+    for (int v = 0; v < 4; ++v) {
+      const u8* rgb = ppu.palette_rgb[bytes[4 * p + v] & 0x3F];
+      cache.colours[4 * p + v] = rgb[0] | (rgb[1] << 8) | (rgb[2] << 16);
+    }
+    for (int index = 0; index < 256; ++index) {
+      for (int i = 0; i < 4; ++i) {
+        const int value = ((index >> (3 - i)) & 1) | (((index >> (7 - i)) & 1) << 1);
+        std::memcpy(cache.quads[p][index] + 3 * i, &cache.colours[4 * p + value], 3);
+      }
     }
   }
 
@@ -129,8 +144,9 @@ struct LineDrawer {
   void fetch(int x) {
     const BackgroundTile tile = locate_tile(ppu, x);
     const u8* pattern = board.chr_pointer(tile.pattern_address);
-    const u64 spread = pattern_spread[pattern[0]] | (pattern_spread[pattern[8]] << 1);
-    values = spread;
+    pattern_lo = pattern[0];
+    pattern_hi = pattern[8];
+    values = pattern_spread[pattern_lo] | (pattern_spread[pattern_hi] << 1);
     palette = 4 * tile.palette;
     c = tile.column;
     first_pixel = false;
@@ -164,27 +180,27 @@ struct LineDrawer {
       ++c;
       if (c > 7 || first_pixel)
         fetch(x);
-      // The rest of this tile row, or of the run if it ends first. Colour 0
-      // of every palette is the backdrop: palette memory keeps $3F00, $3F04,
-      // $3F08 and $3F0C equal. The tile's values and colours are copied to
-      // locals, which the byte stores below cannot alias.
+      // The rest of this tile row, or of the run if it ends first.
       const int count = std::min(8 - c, end - x);
-      u64 row = values >> (8 * c);
-      const u32 row_colours[4] = {colours[palette], colours[palette + 1], colours[palette + 2],
-                                  colours[palette + 3]};
       u8* flag = flags + x;
       u8* pixel = out + 3 * x;
       if (count == 8) {
         // A whole tile row: the eight flags in one store (a value is opaque
-        // when either of its bits is set), then the eight colours. Each
-        // colour is stored as four bytes; the fourth is overwritten by the
-        // next pixel (the frame buffer has one spare byte after the last).
-        const u64 opaque = (row | (row >> 1)) & 0x0101010101010101u;
+        // when either of its bits is set), then each half's twelve colour
+        // bytes from the palette's table.
+        const u64 opaque = pattern_spread[pattern_lo | pattern_hi];
         std::memcpy(flag, &opaque, 8);
-#pragma GCC unroll 8
-        for (int i = 0; i < 8; ++i)
-          std::memcpy(pixel + 3 * i, &row_colours[(row >> (8 * i)) & 3], 4);
+        const u8(*quads)[12] = colours_cache.quads[palette >> 2];
+        std::memcpy(pixel, quads[(pattern_lo >> 4) | (pattern_hi & 0xF0)], 12);
+        std::memcpy(pixel + 12, quads[(pattern_lo & 0x0F) | ((pattern_hi & 0x0F) << 4)], 12);
       } else {
+        // Part of a tile row, pixel by pixel. Colour 0 of every palette is
+        // the backdrop: palette memory keeps $3F00, $3F04, $3F08 and $3F0C
+        // equal. Each colour is stored as four bytes; the fourth is
+        // overwritten by the next pixel (the frame buffer has one spare byte
+        // after the last).
+        u64 row = values >> (8 * c);
+        const u32* row_colours = colours + palette;
         for (int i = 0; i < count; ++i) {
           const int value = static_cast<int>(row & 3);
           row >>= 8;
