@@ -10,27 +10,49 @@ namespace {
 
 constexpr u8 opcode_jmp = 0x4C;
 
-// The reads a wait loop may begin with, and the length of each.
-int read_length(u8 opcode) {
+// What the first instruction of a wait loop does with the byte it reads.
+enum : u8 { kind_jump = 0, kind_load, kind_bit, kind_compare };
+
+// The reads a wait loop may begin with: their length (0 for any other
+// opcode), what they do and with which register.
+struct WaitRead {
+  int length;
+  u8 kind;
+  u8 reg;
+};
+
+WaitRead wait_read(u8 opcode) {
   switch (opcode) {
     case 0xA5:  // LDA zp
+      return {2, kind_load, 0};
     case 0xA6:  // LDX zp
+      return {2, kind_load, 1};
     case 0xA4:  // LDY zp
+      return {2, kind_load, 2};
     case 0x24:  // BIT zp
+      return {2, kind_bit, 0};
     case 0xC5:  // CMP zp
+      return {2, kind_compare, 0};
     case 0xE4:  // CPX zp
+      return {2, kind_compare, 1};
     case 0xC4:  // CPY zp
-      return 2;
+      return {2, kind_compare, 2};
     case 0xAD:  // LDA abs
+      return {3, kind_load, 0};
     case 0xAE:  // LDX abs
+      return {3, kind_load, 1};
     case 0xAC:  // LDY abs
+      return {3, kind_load, 2};
     case 0x2C:  // BIT abs
+      return {3, kind_bit, 0};
     case 0xCD:  // CMP abs
+      return {3, kind_compare, 0};
     case 0xEC:  // CPX abs
+      return {3, kind_compare, 1};
     case 0xCC:  // CPY abs
-      return 3;
+      return {3, kind_compare, 2};
     default:
-      return 0;
+      return {0, kind_jump, 0};
   }
 }
 
@@ -68,17 +90,20 @@ void idle_loop_examine(Console& console, u16 start) {
 
   IdleLoop loop;
   loop.start = start;
-  loop.opcode = bus_read(console, start);
-  loop.first_ticks = ticks_per_cpu_cycle * static_cast<float>(cycle_table[loop.opcode]);
+  const u8 opcode = bus_read(console, start);
+  loop.first_ticks = ticks_per_cpu_cycle * static_cast<float>(cycle_table[opcode]);
   const u16 operand = static_cast<u16>(start + 1);
-  if (loop.opcode == opcode_jmp) {
+  if (opcode == opcode_jmp) {
     const u16 target = static_cast<u16>(bus_read(console, operand) | (bus_read(console, operand + 1) << 8));
     if (target != start)
       return;
   } else {
-    const int length = read_length(loop.opcode);
+    const WaitRead read = wait_read(opcode);
+    const int length = read.length;
     if (length == 0)
       return;
+    loop.kind = read.kind;
+    loop.reg = read.reg;
     loop.address = bus_read(console, operand);
     if (length == 3)
       loop.address = static_cast<u16>(loop.address | (bus_read(console, operand + 1) << 8));
@@ -104,51 +129,19 @@ bool idle_loop_settled(const Console& c) {
     return false;
   if (c.irq_pending && !(c.p & flag_i))
     return false;
-  if (loop.branch == no_idle_loop)
-    return loop.start != no_idle_loop;  // a jump to itself
+  if ((c.p & loop.taken_mask) != loop.taken_value)
+    return false;
+  if (loop.kind == kind_jump)
+    return loop.start != no_idle_loop;
   const u8 m = c.memory[loop.address & 0x07FF];
-  u8 mask = flag_n | flag_z;
-  u8 flags = zn_table[m];
-  switch (loop.opcode) {
-    case 0xA5:
-    case 0xAD:
-      if (c.a != m)
-        return false;
-      break;
-    case 0xA6:
-    case 0xAE:
-      if (c.x != m)
-        return false;
-      break;
-    case 0xA4:
-    case 0xAC:
-      if (c.y != m)
-        return false;
-      break;
-    case 0x24:
-    case 0x2C:
-      mask = flag_n | flag_v | flag_z;
-      flags = static_cast<u8>((m & (flag_n | flag_v)) | ((c.a & m) == 0 ? flag_z : 0));
-      break;
-    case 0xC5:
-    case 0xCD:
-      mask = flag_n | flag_z | flag_c;
-      flags = compare_flags(c.a, m);
-      break;
-    case 0xE4:
-    case 0xEC:
-      mask = flag_n | flag_z | flag_c;
-      flags = compare_flags(c.x, m);
-      break;
-    case 0xC4:
-    case 0xCC:
-      mask = flag_n | flag_z | flag_c;
-      flags = compare_flags(c.y, m);
-      break;
-    default:
-      return false;
+  const u8 reg = loop.reg == 0 ? c.a : (loop.reg == 1 ? c.x : c.y);
+  if (loop.kind == kind_load)
+    return reg == m && (c.p & (flag_n | flag_z)) == zn_table[m];
+  if (loop.kind == kind_bit) {
+    const u8 flags = static_cast<u8>((m & (flag_n | flag_v)) | ((c.a & m) == 0 ? flag_z : 0));
+    return (c.p & (flag_n | flag_v | flag_z)) == flags;
   }
-  return (c.p & mask) == flags && (c.p & loop.taken_mask) == loop.taken_value;
+  return (c.p & (flag_n | flag_z | flag_c)) == compare_flags(reg, m);
 }
 
 bool idle_loop_run(Console& console) {

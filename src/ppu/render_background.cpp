@@ -30,29 +30,47 @@ struct BackgroundTile {
   u8 column;   // the column within the tile row under the pixel, 0-7
 };
 
-// Finds the tile under horizontal offset k of the line (k = 0 is the line's
-// first pixel). The picture is 512 x 512 pixels of four nametables; X and Y
-// wrap around it.
-inline BackgroundTile locate_tile(const Ppu& ppu, int k) {
-  const u16 v = ppu.vram_addr;
-  const int x = 256 * ((v >> 10) & 1) + 8 * (v & 31) + ppu.fine_x + k;
-  const int y = 256 * ((v >> 11) & 1) + 8 * ((v >> 5) & 31) + ((v >> 12) & 7);
-  // Tile rows 30 and 31 lie below the 30 rows of a nametable: the PPU reads
-  // the attribute bytes there as if they were tile numbers.
-  const int i = 32 * ((y >> 3) & 31) + ((x >> 3) & 31);
-  const int n = 2 * ((y >> 8) & 1) + ((x >> 8) & 1);
-  const int base = ppu.nametable_base[n];
-  const u8* vram = ppu.vram.get();
-  // One attribute byte covers 4 x 4 tiles, two bits per 2 x 2 quarter.
-  const u8 attribute = vram[(base + 0x3C0 + 8 * (i >> 7) + ((i >> 2) & 7)) & 0x3FFF];
-  const int shift = (i & 2) + 4 * ((i >> 6) & 1);
-  const int table = (ppu.ctrl & 0x10) ? 0x1000 : 0x0000;
-  BackgroundTile tile;
-  tile.pattern_address = static_cast<u16>(table + 16 * vram[(base + i) & 0x3FFF] + (y & 7));
-  tile.palette = static_cast<u8>((attribute >> shift) & 3);
-  tile.column = static_cast<u8>(x & 7);
-  return tile;
-}
+// Where the line's scrolled picture begins, worked out from vram_addr,
+// fine_x and ctrl as they stand; tile(k) finds the tile under horizontal
+// offset k of the line (k = 0 is the line's first pixel). The picture is
+// 512 x 512 pixels of four nametables; X and Y wrap around it.
+struct ScrollOrigin {
+  const u8* vram;
+  const u16* nametable_base;
+  int x0;               // the picture's X at the line's first pixel
+  int nametable_row;    // 2 for the lower two nametables, else 0
+  int tile_row;         // the first tile index of the tile row, 32 per row
+  int attribute_row;    // offset of the row's attribute bytes in a nametable
+  int attribute_shift;  // 4 for the lower half of an attribute's 4 x 4 tiles
+  int pattern_row;      // the pattern table plus the pixel row within a tile
+
+  explicit ScrollOrigin(const Ppu& ppu) : vram(ppu.vram.get()), nametable_base(ppu.nametable_base) {
+    const u16 v = ppu.vram_addr;
+    x0 = 256 * ((v >> 10) & 1) + 8 * (v & 31) + ppu.fine_x;
+    const int y = 256 * ((v >> 11) & 1) + 8 * ((v >> 5) & 31) + ((v >> 12) & 7);
+    // Tile rows 30 and 31 lie below the 30 rows of a nametable: the PPU reads
+    // the attribute bytes there as if they were tile numbers.
+    const int row = (y >> 3) & 31;
+    nametable_row = 2 * ((y >> 8) & 1);
+    tile_row = 32 * row;
+    // One attribute byte covers 4 x 4 tiles, two bits per 2 x 2 quarter.
+    attribute_row = 0x3C0 + 8 * (row >> 2);
+    attribute_shift = 4 * ((row >> 1) & 1);
+    pattern_row = ((ppu.ctrl & 0x10) ? 0x1000 : 0x0000) + (y & 7);
+  }
+
+  BackgroundTile tile(int k) const {
+    const int x = x0 + k;
+    const int column = (x >> 3) & 31;
+    const int base = nametable_base[nametable_row + ((x >> 8) & 1)];
+    const u8 attribute = vram[(base + attribute_row + (column >> 2)) & 0x3FFF];
+    BackgroundTile tile;
+    tile.pattern_address = static_cast<u16>(pattern_row + 16 * vram[(base + tile_row + column) & 0x3FFF]);
+    tile.palette = static_cast<u8>((attribute >> ((column & 2) + attribute_shift)) & 3);
+    tile.column = static_cast<u8>(x & 7);
+    return tile;
+  }
+};
 
 // Steps vram_addr one pixel row down, then restores its horizontal part.
 inline void advance_row(Ppu& ppu) {
@@ -141,8 +159,8 @@ struct LineDrawer {
   }
 
   // Fetches the tile under pixel x: one pattern fetch through the board.
-  void fetch(int x) {
-    const BackgroundTile tile = locate_tile(ppu, x);
+  void fetch(const ScrollOrigin& origin, int x) {
+    const BackgroundTile tile = origin.tile(x);
     const u8* pattern = board.chr_pointer(tile.pattern_address);
     pattern_lo = pattern[0];
     pattern_hi = pattern[8];
@@ -176,10 +194,11 @@ struct LineDrawer {
         put(x, colours[0]);
       }
     }
+    const ScrollOrigin origin(ppu);
     while (x < end) {
       ++c;
       if (c > 7 || first_pixel)
-        fetch(x);
+        fetch(origin, x);
       // The rest of this tile row, or of the run if it ends first.
       const int count = std::min(8 - c, end - x);
       u8* flag = flags + x;
@@ -293,6 +312,23 @@ void pay_owed_apu_cycles(void* context) {
   static_cast<OwedApuCycles*>(context)->pay();
 }
 
+// The smallest count of owed cycles at which pay_if_due pays (the APU could
+// have something due), with the clock and limit as they stand.
+int first_paying_count(const Apu& apu) {
+  const auto pays = [&apu](int count) {
+    return count > 0 && apu.time + static_cast<float>(count) + 2.0f >= apu.fast_limit;
+  };
+  const double gap = static_cast<double>(apu.fast_limit) - static_cast<double>(apu.time) - 2.0;
+  if (!(gap < 65536.0))
+    return 65536;  // further than any line reaches
+  int count = gap < 1.0 ? 1 : static_cast<int>(std::ceil(gap));
+  while (count > 1 && pays(count - 1))
+    --count;
+  while (!pays(count))
+    ++count;
+  return count;
+}
+
 // The CPU is due to step at dot x, with the balance b it has at every step of
 // a run of one-dot calls (0 < b <= 16). When it is settled in a wait loop,
 // each step costs a whole number of dots, 3 per cycle, and leaves the balance
@@ -305,23 +341,21 @@ int skip_wait_loop(Console& console, OwedApuCycles& owed, int& phase, int x) {
   const float b = console.cycle_budget;
   if (!(b > 0.0f && b <= ticks_per_dot && b == std::floor(b)) || !idle_loop_settled(console))
     return x;
-  const Apu& apu = owed.apu;
+  // A step at dot x + d finds owed.count + (phase + d) / 3 cycles owed; the
+  // steps counted off must all find fewer than would be paid.
+  const int paying = first_paying_count(owed.apu);
+  const int limit = std::min(screen_width, x + 3 * std::max(0, paying - owed.count) - phase);
   u16 pc = console.pc;
   int step_x = x;
   int last_x = x;
   float last_ticks = 0.0f;
-  for (;;) {
+  do {
     console.pc = pc;
     last_ticks = idle_loop_step_ticks(console);
     last_x = step_x;
     pc = idle_loop_next_pc(console);
     step_x += static_cast<int>(last_ticks / ticks_per_dot);
-    if (step_x >= screen_width)
-      break;
-    const int count = owed.count + (phase + step_x - x) / 3;
-    if (count > 0 && apu.time + static_cast<float>(count) + 2.0f >= apu.fast_limit)
-      break;
-  }
+  } while (step_x < limit);
   console.pc = pc;
   console.cycle_budget = b - last_ticks;
   phase += last_x - x;
@@ -418,8 +452,9 @@ void render_background_line(Console& console, int line) {
   // The hardware fetches the first two tiles of the next line here; they lie
   // one nametable width to the right of where this line began.
   if (board.number == 9 || board.number == 10) {
-    board.chr_pointer(locate_tile(ppu, 256).pattern_address);
-    board.chr_pointer(locate_tile(ppu, 264).pattern_address);
+    const ScrollOrigin origin(ppu);
+    board.chr_pointer(origin.tile(256).pattern_address);
+    board.chr_pointer(origin.tile(264).pattern_address);
   }
 
   if (ppu.mask & 0x18) {
