@@ -9,6 +9,8 @@
 // Amplitudes: a pulse or the noise sends volume x 1000 (0-15000), the
 // triangle its sequence value x 1024 (0-15360). The four simply add up in the
 // one buffer.
+#include <algorithm>
+#include <cmath>
 #include <initializer_list>
 
 #include "audio/apu_internal.h"
@@ -82,13 +84,32 @@ bool run_pulse(blip_buf* blip, float time, const PulseView& pulse, bool enabled,
   const int period = 2 * ((pulse.reg[3] & 7) * 256 + pulse.reg[2]) + 2;
   const int threshold = duty_threshold[pulse.reg[0] >> 6];
   const int high = pulse.volume * volume_unit;
-  while (pulse.due < time) {
-    pulse.duty_step = (pulse.duty_step + 1) & 7;
-    const int amplitude = pulse.duty_step >= threshold ? high : 0;
-    add_change(blip, pulse.due, amplitude - pulse.level);
-    pulse.level = amplitude;
-    pulse.due += period;
+  // The level changes only when the step reaches the threshold or wraps to
+  // 0. The steps in between change nothing but the step and the due clock,
+  // so they are passed over in one go (while the clock is small enough for
+  // whole-cycle arithmetic to be exact): a step is due while its clock lies
+  // below the APU clock, that is below the clock rounded up.
+  const bool exact = time < 8388608.0f;
+  const i32 end = static_cast<i32>(std::ceil(time));
+  i32 due = pulse.due;
+  i32 step = pulse.duty_step;
+  i32 level = pulse.level;
+  while (due < time) {
+    step = (step + 1) & 7;
+    const int amplitude = step >= threshold ? high : 0;
+    add_change(blip, due, amplitude - level);
+    level = amplitude;
+    due += period;
+    const int quiet = (step < threshold ? threshold : 8) - step - 1;
+    if (exact && quiet > 0 && due < end) {
+      const int skipped = std::min(quiet, (end - 1 - due) / period + 1);
+      step += skipped;
+      due += skipped * period;
+    }
   }
+  pulse.due = due;
+  pulse.duty_step = step;
+  pulse.level = level;
   return false;
 }
 
@@ -126,14 +147,21 @@ bool run_noise(Apu& apu, bool enabled) {
   // bit 1 gives a short repeating sequence, a metallic buzz rather than a hiss.
   const int tap = (apu.noise_reg[1] & 0x80) ? 6 : 1;
   const int high = apu.noise_volume * volume_unit;
-  while (apu.noise_due < apu.time) {
-    const int feedback = (apu.noise_shift ^ (apu.noise_shift >> tap)) & 1;
-    apu.noise_shift = ((apu.noise_shift >> 1) & 0x3FFF) | (feedback << 14);
-    const int amplitude = (apu.noise_shift & 1) == 0 ? high : 0;
-    add_change(apu.blip, apu.noise_due, amplitude - apu.noise_level);
-    apu.noise_level = amplitude;
-    apu.noise_due += period;
+  const float time = apu.time;
+  i32 due = apu.noise_due;
+  i32 shift = apu.noise_shift;
+  i32 level = apu.noise_level;
+  while (due < time) {
+    const int feedback = (shift ^ (shift >> tap)) & 1;
+    shift = ((shift >> 1) & 0x3FFF) | (feedback << 14);
+    const int amplitude = (shift & 1) == 0 ? high : 0;
+    add_change(apu.blip, due, amplitude - level);
+    level = amplitude;
+    due += period;
   }
+  apu.noise_due = due;
+  apu.noise_shift = shift;
+  apu.noise_level = level;
   return false;
 }
 
