@@ -46,7 +46,7 @@ struct IdleLoop {
   u32 branch = no_idle_loop;    // the branch back; no_idle_loop for a jump to itself
   u32 rejected = no_idle_loop;  // the last address found not to start such a loop
   u16 address = 0;              // the work-RAM byte the first instruction reads
-  u8 kind = 0;                  // what it does with it (see idle_loop.cpp)
+  u8 kind = 0;                  // what it does with it (see idle_loop.h)
   u8 reg = 0;                   // the register it loads or compares: 0 A, 1 X, 2 Y
   u8 taken_mask = 0;            // the branch is taken when (p & taken_mask) == taken_value
   u8 taken_value = 0;

@@ -10,9 +10,6 @@ namespace {
 
 constexpr u8 opcode_jmp = 0x4C;
 
-// What the first instruction of a wait loop does with the byte it reads.
-enum : u8 { kind_jump = 0, kind_load, kind_bit, kind_compare };
-
 // The reads a wait loop may begin with: their length (0 for any other
 // opcode), what they do and with which register.
 struct WaitRead {
@@ -24,35 +21,35 @@ struct WaitRead {
 WaitRead wait_read(u8 opcode) {
   switch (opcode) {
     case 0xA5:  // LDA zp
-      return {2, kind_load, 0};
+      return {2, idle_kind_load, 0};
     case 0xA6:  // LDX zp
-      return {2, kind_load, 1};
+      return {2, idle_kind_load, 1};
     case 0xA4:  // LDY zp
-      return {2, kind_load, 2};
+      return {2, idle_kind_load, 2};
     case 0x24:  // BIT zp
-      return {2, kind_bit, 0};
+      return {2, idle_kind_bit, 0};
     case 0xC5:  // CMP zp
-      return {2, kind_compare, 0};
+      return {2, idle_kind_compare, 0};
     case 0xE4:  // CPX zp
-      return {2, kind_compare, 1};
+      return {2, idle_kind_compare, 1};
     case 0xC4:  // CPY zp
-      return {2, kind_compare, 2};
+      return {2, idle_kind_compare, 2};
     case 0xAD:  // LDA abs
-      return {3, kind_load, 0};
+      return {3, idle_kind_load, 0};
     case 0xAE:  // LDX abs
-      return {3, kind_load, 1};
+      return {3, idle_kind_load, 1};
     case 0xAC:  // LDY abs
-      return {3, kind_load, 2};
+      return {3, idle_kind_load, 2};
     case 0x2C:  // BIT abs
-      return {3, kind_bit, 0};
+      return {3, idle_kind_bit, 0};
     case 0xCD:  // CMP abs
-      return {3, kind_compare, 0};
+      return {3, idle_kind_compare, 0};
     case 0xEC:  // CPX abs
-      return {3, kind_compare, 1};
+      return {3, idle_kind_compare, 1};
     case 0xCC:  // CPY abs
-      return {3, kind_compare, 2};
+      return {3, idle_kind_compare, 2};
     default:
-      return {0, kind_jump, 0};
+      return {0, idle_kind_jump, 0};
   }
 }
 
@@ -67,15 +64,10 @@ bool branch_condition(u8 opcode, u8& mask, u8& value) {
   return true;
 }
 
-// The flags a compare of reg with m leaves in N, Z and C.
-u8 compare_flags(u8 reg, u8 m) {
-  return static_cast<u8>(zn_table[static_cast<u8>(reg - m)] | (reg >= m ? flag_c : 0));
-}
-
 // Whether the balance is a whole number of ticks, small enough that adding and
 // subtracting whole costs is exact.
 bool whole_ticks(float budget) {
-  return std::fabs(budget) < 16777216.0f && budget == std::floor(budget);
+  return std::fabs(budget) < 16777216.0f && budget == static_cast<float>(static_cast<i32>(budget));
 }
 
 }  // namespace
@@ -123,44 +115,16 @@ void idle_loop_examine(Console& console, u16 start) {
   known = loop;
 }
 
-bool idle_loop_settled(const Console& c) {
-  const IdleLoop& loop = c.idle_loop;
-  if (c.reset_pending | c.nmi_pending)
-    return false;
-  if (c.irq_pending && !(c.p & flag_i))
-    return false;
-  if ((c.p & loop.taken_mask) != loop.taken_value)
-    return false;
-  if (loop.kind == kind_jump)
-    return loop.start != no_idle_loop;
-  const u8 m = c.memory[loop.address & 0x07FF];
-  const u8 reg = loop.reg == 0 ? c.a : (loop.reg == 1 ? c.x : c.y);
-  if (loop.kind == kind_load)
-    return reg == m && (c.p & (flag_n | flag_z)) == zn_table[m];
-  if (loop.kind == kind_bit) {
-    const u8 flags = static_cast<u8>((m & (flag_n | flag_v)) | ((c.a & m) == 0 ? flag_z : 0));
-    return (c.p & (flag_n | flag_v | flag_z)) == flags;
-  }
-  return (c.p & (flag_n | flag_z | flag_c)) == compare_flags(reg, m);
-}
-
-bool idle_loop_run(Console& console) {
-  if (!idle_loop_settled(console))
-    return false;
-  const IdleLoop& loop = console.idle_loop;
-  float budget = console.cycle_budget - idle_loop_step_ticks(console);
-  console.pc = idle_loop_next_pc(console);
-  // Whole turns from the loop's start: in a run of k turns the last step
-  // begins with budget - (k - 1) * turn - last_offset, which must be positive.
-  if (console.pc == loop.start && budget > 0 && whole_ticks(budget)) {
-    const int turn = static_cast<int>(loop.first_ticks + loop.second_ticks);
-    const int last_offset = loop.branch == no_idle_loop ? 0 : static_cast<int>(loop.first_ticks);
-    const int room = static_cast<int>(budget) - last_offset;
-    if (room >= 1) {
-      const int turns = (room - 1) / turn + 1;
-      budget -= static_cast<float>(turns * turn);
-    }
-  }
-  console.cycle_budget = budget;
-  return true;
+float idle_loop_whole_turns(const IdleLoop& loop, float budget) {
+  if (!whole_ticks(budget))
+    return budget;
+  // In a run of k turns from the loop's start, the last step begins with
+  // budget - (k - 1) * turn - last_offset, which must be positive.
+  const int turn = static_cast<int>(loop.first_ticks + loop.second_ticks);
+  const int last_offset = loop.branch == no_idle_loop ? 0 : static_cast<int>(loop.first_ticks);
+  const int room = static_cast<int>(budget) - last_offset;
+  if (room < 1)
+    return budget;
+  const int turns = (room - 1) / turn + 1;
+  return budget - static_cast<float>(turns * turn);
 }

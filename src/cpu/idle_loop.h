@@ -13,6 +13,10 @@
 #pragma once
 
 #include "core/console.h"
+#include "cpu/cpu.h"
+
+// What the first instruction of a wait loop does with the byte it reads.
+enum : u8 { idle_kind_jump = 0, idle_kind_load, idle_kind_bit, idle_kind_compare };
 
 // Looks at the code at start, the target of a taken branch or jump that
 // closes a loop of at most two instructions, and remembers it when it is a
@@ -36,7 +40,27 @@ inline bool idle_loop_at(const Console& console) {
 // Whether the CPU, at the known loop, spins without changing anything: no
 // request would be taken, the read leaves the registers and flags as they
 // are, and the branch goes back.
-bool idle_loop_settled(const Console& console);
+inline bool idle_loop_settled(const Console& c) {
+  const IdleLoop& loop = c.idle_loop;
+  if (c.reset_pending | c.nmi_pending)
+    return false;
+  if (c.irq_pending && !(c.p & flag_i))
+    return false;
+  if ((c.p & loop.taken_mask) != loop.taken_value)
+    return false;
+  if (loop.kind == idle_kind_jump)
+    return loop.start != no_idle_loop;
+  const u8 m = c.memory[loop.address & 0x07FF];
+  const u8 reg = loop.reg == 0 ? c.a : (loop.reg == 1 ? c.x : c.y);
+  if (loop.kind == idle_kind_load)
+    return reg == m && (c.p & (flag_n | flag_z)) == zn_table[m];
+  if (loop.kind == idle_kind_bit) {
+    const u8 flags = static_cast<u8>((m & (flag_n | flag_v)) | ((c.a & m) == 0 ? flag_z : 0));
+    return (c.p & (flag_n | flag_v | flag_z)) == flags;
+  }
+  const u8 compared = static_cast<u8>(zn_table[static_cast<u8>(reg - m)] | (reg >= m ? flag_c : 0));
+  return (c.p & (flag_n | flag_z | flag_c)) == compared;
+}
 
 // The cost in ticks of the step at pc in the known loop, and where it leaves pc.
 inline float idle_loop_step_ticks(const Console& console) {
@@ -50,8 +74,22 @@ inline u16 idle_loop_next_pc(const Console& console) {
   return static_cast<u16>(loop.start);
 }
 
+// What is left of a positive balance at the loop's start after every whole
+// turn that begins with a positive balance (all of it when it is not a whole
+// number of ticks).
+float idle_loop_whole_turns(const IdleLoop& loop, float budget);
+
 // For the CPU's run loop, at a step with a positive balance: when the CPU is
 // settled in the known loop, spends this step and every whole turn after it
 // that begins with a positive balance, and returns true. Returns false,
 // changing nothing, when the step must be executed.
-bool idle_loop_run(Console& console);
+inline bool idle_loop_run(Console& console) {
+  if (!idle_loop_settled(console))
+    return false;
+  float budget = console.cycle_budget - idle_loop_step_ticks(console);
+  console.pc = idle_loop_next_pc(console);
+  if (budget > 0 && console.pc == console.idle_loop.start)
+    budget = idle_loop_whole_turns(console.idle_loop, budget);
+  console.cycle_budget = budget;
+  return true;
+}

@@ -339,7 +339,8 @@ int first_paying_count(const Apu& apu) {
 // run the step.
 int skip_wait_loop(Console& console, OwedApuCycles& owed, int& phase, int x) {
   const float b = console.cycle_budget;
-  if (!(b > 0.0f && b <= ticks_per_dot && b == std::floor(b)) || !idle_loop_settled(console))
+  if (!(b > 0.0f && b <= ticks_per_dot && b == static_cast<float>(static_cast<int>(b))) ||
+      !idle_loop_settled(console))
     return x;
   // A step at dot x + d finds owed.count + (phase + d) / 3 cycles owed; the
   // steps counted off must all find fewer than would be paid.
