@@ -273,20 +273,6 @@ void draw_pending(void* context) {
   pending.drawn = pending.due;
 }
 
-// The same, faster. A dot in which the CPU's balance stays at or below zero
-// runs no instruction; the dots between two instructions are paid for
-// together. And an instruction that touches neither the PPU's nor the
-// cartridge's registers changes nothing the picture depends on: the pixels
-// wait, and are drawn in one go when the bus is about to reach one of those
-// registers (with the registers as they stood before the access) or at the
-// end of the line. The APU's third of a cycle per dot is counted as a phase,
-// and the whole cycles it is owed are paid, one call each as one-dot calls of
-// cpu_run would pay them, when anything could see the difference (see
-// OwedApuCycles).
-//
-// An MMC3 counts the pattern fetches and raises an interrupt from them, which
-// the CPU sees: with that board the pixels are drawn as soon as their dot has
-// passed, so that every fetch happens at its own moment.
 // Whole APU cycles owed for past dots. Until the clock would reach a point
 // where something is due, the calls they stand for only move the clock, which
 // nothing reads but the APU's own registers: so they are made when the CPU
@@ -337,7 +323,11 @@ int first_paying_count(const Apu& apu) {
 // Returns the dot after the last step counted off, with the balance, phase
 // and owed cycles as the run would have left them there; x when the CPU must
 // run the step.
-int skip_wait_loop(Console& console, OwedApuCycles& owed, int& phase, int x) {
+//
+// When the board sees the pattern fetches (draw_each_step), the pixels before
+// each step are drawn first, as the run draws them, and the counting stops
+// at a step before which the fetches raised a request the CPU would take.
+int skip_wait_loop(Console& console, OwedApuCycles& owed, int& phase, int x, PendingPixels* draw_each_step) {
   const float b = console.cycle_budget;
   if (!(b > 0.0f && b <= ticks_per_dot && b == static_cast<float>(static_cast<int>(b))) ||
       !idle_loop_settled(console))
@@ -350,13 +340,21 @@ int skip_wait_loop(Console& console, OwedApuCycles& owed, int& phase, int x) {
   int step_x = x;
   int last_x = x;
   float last_ticks = 0.0f;
-  do {
+  for (;;) {
     console.pc = pc;
     last_ticks = idle_loop_step_ticks(console);
     last_x = step_x;
     pc = idle_loop_next_pc(console);
     step_x += static_cast<int>(last_ticks / ticks_per_dot);
-  } while (step_x < limit);
+    if (step_x >= limit)
+      break;
+    if (draw_each_step != nullptr) {
+      draw_each_step->due = step_x;
+      draw_pending(draw_each_step);
+      if (console.irq_pending && !(console.p & flag_i))
+        break;
+    }
+  }
   console.pc = pc;
   console.cycle_budget = b - last_ticks;
   phase += last_x - x;
@@ -365,12 +363,27 @@ int skip_wait_loop(Console& console, OwedApuCycles& owed, int& phase, int x) {
   return last_x + 1;
 }
 
+// The pixels as draw_pixels_dot_by_dot makes them, faster. A dot in which the
+// CPU's balance stays at or below zero runs no instruction; the dots between
+// two instructions are paid for together. And an instruction that touches
+// neither the PPU's nor the cartridge's registers changes nothing the picture
+// depends on: the pixels wait, and are drawn in one go when the bus is about
+// to reach one of those registers (with the registers as they stood before
+// the access) or at the end of the line. The APU's third of a cycle per dot
+// is counted as a phase, and the whole cycles it is owed are paid, one call
+// each as one-dot calls of cpu_run would pay them, when anything could see
+// the difference (see OwedApuCycles).
+//
+// An MMC3 counts the pattern fetches and raises an interrupt from them, which
+// the CPU sees: with that board the pixels are drawn as soon as their dot has
+// passed, so that every fetch happens at its own moment.
+//
+// A CPU settled in a wait loop has its steps counted off (skip_wait_loop).
 void draw_pixels_in_runs(Console& console, LineDrawer& drawer, int phase) {
   OwedApuCycles owed{*console.apu};
   const bool fetches_seen_by_cpu = drawer.board.number == 4;
-  // Counting off a wait loop's steps skips the traced steps and the MMC3's
-  // per-step fetches.
-  const bool may_skip = !fetches_seen_by_cpu && console.trace_hook == nullptr;
+  // Traced steps are never counted off.
+  const bool may_skip = console.trace_hook == nullptr;
   PendingPixels pending{drawer};
   console.before_picture_change = draw_pending;
   console.picture_change_context = &pending;
@@ -389,9 +402,13 @@ void draw_pixels_in_runs(Console& console, LineDrawer& drawer, int phase) {
       console.apu_cycles = owed_after_dots[phase];
       pending.due = x;
       if (may_skip && idle_loop_at(console)) {
-        const int after = skip_wait_loop(console, owed, phase, x);
+        const int after = skip_wait_loop(console, owed, phase, x, fetches_seen_by_cpu ? &pending : nullptr);
         if (after != x) {
           x = after;
+          if (fetches_seen_by_cpu) {
+            pending.due = x;
+            draw_pending(&pending);
+          }
           continue;
         }
       }
