@@ -64,6 +64,11 @@ void apply_mirroring(Ppu& ppu) {
   }
 }
 
+void publish_pattern_halves(mapper& board) {
+  board.pattern_half[0] = board.chr_pointer(0x0000);
+  board.pattern_half[1] = board.chr_pointer(0x1000);
+}
+
 u32 fit_bank(u32 value, u32 bank_size, u32 rom_size) {
   // Drop high bits of the bank number until the bank lies inside the ROM:
   // for a power-of-two ROM this is the bank number modulo the bank count.

@@ -32,6 +32,10 @@ class mapper {
   u32 trainer = 0;
   u32 bus_conflicts = 0;
   u32 extra_ram = 0;
+  // Where the two 4 KB halves of pattern memory lie, for boards whose pattern
+  // fetches change nothing (see publish_pattern_halves): the renderers then
+  // read patterns without a call. Null for boards that watch the fetches.
+  const u8* pattern_half[2] = {nullptr, nullptr};
 
   virtual ~mapper() = default;
   // Sets the name, number and power-up windows; publishes the arrangement.
@@ -49,6 +53,21 @@ class mapper {
   // Size in bytes of the block save_state writes.
   virtual int state_size() const = 0;
 };
+
+// For a board whose pattern fetches change nothing and whose windows are
+// whole 4 KB halves: records where chr_pointer finds each half now. The
+// board calls it whenever its pattern windows may have moved (init, a
+// register write, a state load).
+void publish_pattern_halves(mapper& board);
+
+// The pattern byte at a PPU address below $2000, as chr_pointer gives it:
+// straight from the published halves when there are any.
+inline const u8* pattern_at(mapper& board, u16 address) {
+  const u8* half = board.pattern_half[(address >> 12) & 1];
+  if (half != nullptr)
+    return half + (address & 0x0FFF);
+  return board.chr_pointer(address);
+}
 
 // Builds the board for an iNES mapper number and stores it in the console.
 // Unsupported numbers show "Unsupported Mapper: %02X" and run as mapper_none.

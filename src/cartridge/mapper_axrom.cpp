@@ -13,6 +13,7 @@ int mapper_axrom::init() {
   // Power up on the last 32 KB; an image smaller than that starts at 0.
   prg_bank = memory_.prg_size > 0x8000 ? memory_.prg_size - 0x8000 : 0;
   apply_mirroring(*console->ppu);
+  publish_pattern_halves(*this);
   return 1;
 }
 

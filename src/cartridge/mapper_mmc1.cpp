@@ -27,6 +27,7 @@ int mapper_mmc1::init() {
     chr_bank[0] = memory_.prg_size;
     chr_bank[1] = memory_.prg_size;
   }
+  publish_pattern_halves(*this);
   return 1;
 }
 
@@ -94,6 +95,7 @@ void mapper_mmc1::deliver(u16 address, u8 value) {
       }
       break;
   }
+  publish_pattern_halves(*this);
 }
 
 const u8* mapper_mmc1::chr_pointer(u16 address) {
@@ -147,5 +149,6 @@ bool mapper_mmc1::load_state(StateReader& in) {
     prg_bank[i] = reduce_offset(saved_prg[i], memory_.prg_size);
     chr_bank[i] = reduce_absolute_chr(saved_chr[i], memory_.prg_size, memory_.chr_size);
   }
+  publish_pattern_halves(*this);
   return true;
 }

@@ -12,6 +12,7 @@ int mapper_none::init() {
   memory_ = board_memory(*console);
   upper_window_ = memory_.prg_size < 32000 ? 0 : 0x4000;
   apply_mirroring(*console->ppu);
+  publish_pattern_halves(*this);
   return 1;
 }
 

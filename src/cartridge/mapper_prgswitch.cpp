@@ -14,6 +14,7 @@ int mapper_prgswitch::init() {
   prg_bank[0] = 0;
   prg_bank[1] = memory_.prg_size - 0x4000;
   apply_mirroring(*console->ppu);
+  publish_pattern_halves(*this);
   return 1;
 }
 

@@ -161,7 +161,7 @@ struct LineDrawer {
   // Fetches the tile under pixel x: one pattern fetch through the board.
   void fetch(const ScrollOrigin& origin, int x) {
     const BackgroundTile tile = origin.tile(x);
-    const u8* pattern = board.chr_pointer(tile.pattern_address);
+    const u8* pattern = pattern_at(board, tile.pattern_address);
     pattern_lo = pattern[0];
     pattern_hi = pattern[8];
     values = pattern_spread[pattern_lo] | (pattern_spread[pattern_hi] << 1);

@@ -146,7 +146,7 @@ void render_sprites_line(Console& console, int line) {
     cpu_run(console, 8.0f);
     SpriteSlot& slot = ppu.sprite_slots[s];
     if (slot.oam_index == 255) {
-      board.chr_pointer(empty_slot_address);
+      pattern_at(board, empty_slot_address);
       continue;
     }
     if (!(ppu.mask & 0x10)) {
@@ -155,7 +155,7 @@ void render_sprites_line(Console& console, int line) {
       ++s;
       break;
     }
-    const u8* pattern = board.chr_pointer(slot.pattern_address);
+    const u8* pattern = pattern_at(board, slot.pattern_address);
     slot.pattern_lo = pattern[0];
     slot.pattern_hi = pattern[8];
     draw_sprite(ppu, slot, line);

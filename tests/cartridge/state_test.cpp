@@ -7,6 +7,7 @@
 
 #include "board_fixture.h"
 #include "cartridge/boards.h"
+#include "cartridge/mapper.h"
 #include "core/state_io.h"
 
 namespace {
@@ -317,6 +318,44 @@ TEST(BoardState, ChrRamImageLoadsAnyChrOffsetSafely) {
         cart.board().cpu_read(0x8000);
         cart.board().cpu_read(0xFFFF);
       }
+    }
+  }
+}
+
+// The renderers read patterns through the halves a board publishes; they must
+// be where chr_pointer finds the patterns after every write and every load,
+// with CHR-ROM and with pattern RAM. Boards that watch the fetches publish none.
+TEST(PatternHalves, FollowChrPointerThroughWritesAndLoads) {
+  const auto same_patterns = [](BoardFixture& cart) {
+    for (u32 address = 0; address < 0x2000; ++address) {
+      if (pattern_at(cart.board(), static_cast<u16>(address)) !=
+          cart.board().chr_pointer(static_cast<u16>(address)))
+        return false;
+    }
+    return true;
+  };
+  for (int number : board_numbers) {
+    for (u32 chr : {kChr, 0u}) {
+      SCOPED_TRACE(::testing::Message() << "board " << number << ", CHR " << chr);
+      BoardFixture cart(number, kPrg, chr);
+      const bool watched = number == 4 || number == 9 || number == 10;
+      EXPECT_EQ(cart.board().pattern_half[0] == nullptr, watched);
+      if (watched)
+        continue;
+      EXPECT_TRUE(same_patterns(cart));
+      for (u8 value : {0x00, 0x1F, 0x10, 0x03, 0x0E, 0x15}) {
+        if (number == 1) {
+          cart.mmc1_write(0x8000, static_cast<u8>(value | 0x0C));
+          cart.mmc1_write(0xA000, value);
+          cart.mmc1_write(0xC000, static_cast<u8>(value ^ 0x0B));
+        } else {
+          cart.board().cpu_write(0x8000, value);
+        }
+        EXPECT_TRUE(same_patterns(cart)) << "after writing " << int{value};
+      }
+      BoardFixture restored(number, kPrg, chr);
+      ASSERT_TRUE(load(restored.board(), saved(cart.board())));
+      EXPECT_TRUE(same_patterns(restored));
     }
   }
 }
