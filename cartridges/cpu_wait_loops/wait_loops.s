@@ -21,6 +21,7 @@
 .include "header.inc"
 .include "nes.inc"
 .include "result.inc"
+.include "setup.inc"
 
 ines_header 4, 0, 2, 0
 
@@ -104,15 +105,7 @@ select_bank:
     rts
 
 reset:
-    sei
-    cld
-    ldx #$40
-    stx APUFRAME
-    ldx #$FF
-    txs
-    inx
-    stx PPUCTRL
-    stx PPUMASK
+    start_up
     stx flag
     stx nmi_count
     stx nmi_mode

@@ -16,6 +16,7 @@
 .include "header.inc"
 .include "nes.inc"
 .include "result.inc"
+.include "setup.inc"
 
 ines_header 2, 1, 0, 1
 
@@ -36,15 +37,7 @@ WINDOW_WIDTH  = 7
 .segment "CODE"
 
 reset:
-    sei
-    cld
-    ldx #$40
-    stx APUFRAME
-    ldx #$FF
-    txs
-    inx
-    stx PPUCTRL
-    stx PPUMASK
+    start_up
     result_begin
     bit PPUSTATUS
 @vblank1:
