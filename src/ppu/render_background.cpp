@@ -117,16 +117,17 @@ struct LineDrawer {
   mapper& board;
   u8* out;
   u8* flags;
-  // The tile row being drawn: its two pattern bytes, the value (0-3) of
-  // each of its eight columns, the index of its palette's first colour and
+  // The tile row being drawn: its two pattern bytes, its palette (0-3) and
   // the column of the current pixel within it. Every line starts with a
   // fresh fetch.
-  u8 pattern_lo = 0;
-  u8 pattern_hi = 0;
-  u64 values = 0;  // column k's value in byte k
-  int palette = 0;
-  int c = 0;
-  bool first_pixel = true;
+  struct TileRow {
+    u8 lo = 0;
+    u8 hi = 0;
+    int palette = 0;
+    int c = 0;
+    bool fetched = false;
+  };
+  TileRow tile_row = {};
   // The colours, checked against the palette bytes before every run of
   // pixels: the palette can only change when the CPU runs.
   BackgroundColours& colours_cache = ppu.background_colours;
@@ -159,15 +160,10 @@ struct LineDrawer {
   }
 
   // Fetches the tile under pixel x: one pattern fetch through the board.
-  void fetch(const ScrollOrigin& origin, int x) {
+  TileRow fetch(const ScrollOrigin& origin, int x) {
     const BackgroundTile tile = origin.tile(x);
     const u8* pattern = pattern_at(board, tile.pattern_address);
-    pattern_lo = pattern[0];
-    pattern_hi = pattern[8];
-    values = pattern_spread[pattern_lo] | (pattern_spread[pattern_hi] << 1);
-    palette = 4 * tile.palette;
-    c = tile.column;
-    first_pixel = false;
+    return TileRow{pattern[0], pattern[8], tile.palette, tile.column, true};
   }
 
   void put(int x, u32 colour) {
@@ -194,42 +190,47 @@ struct LineDrawer {
         put(x, colours[0]);
       }
     }
+    // The tile row is kept in a local while the pixels are stored, which the
+    // byte stores cannot alias.
     const ScrollOrigin origin(ppu);
+    TileRow row = tile_row;
     while (x < end) {
-      ++c;
-      if (c > 7 || first_pixel)
-        fetch(origin, x);
+      ++row.c;
+      if (row.c > 7 || !row.fetched)
+        row = fetch(origin, x);
       // The rest of this tile row, or of the run if it ends first.
-      const int count = std::min(8 - c, end - x);
+      const int count = std::min(8 - row.c, end - x);
       u8* flag = flags + x;
       u8* pixel = out + 3 * x;
       if (count == 8) {
         // A whole tile row: the eight flags in one store (a value is opaque
         // when either of its bits is set), then each half's twelve colour
         // bytes from the palette's table.
-        const u64 opaque = pattern_spread[pattern_lo | pattern_hi];
+        const u64 opaque = pattern_spread[row.lo | row.hi];
         std::memcpy(flag, &opaque, 8);
-        const u8(*quads)[12] = colours_cache.quads[palette >> 2];
-        std::memcpy(pixel, quads[(pattern_lo >> 4) | (pattern_hi & 0xF0)], 12);
-        std::memcpy(pixel + 12, quads[(pattern_lo & 0x0F) | ((pattern_hi & 0x0F) << 4)], 12);
+        const u8(*quads)[12] = colours_cache.quads[row.palette];
+        std::memcpy(pixel, quads[(row.lo >> 4) | (row.hi & 0xF0)], 12);
+        std::memcpy(pixel + 12, quads[(row.lo & 0x0F) | ((row.hi & 0x0F) << 4)], 12);
       } else {
-        // Part of a tile row, pixel by pixel. Colour 0 of every palette is
+        // Part of a tile row, pixel by pixel: the value of column k is in
+        // byte k of the two planes spread out. Colour 0 of every palette is
         // the backdrop: palette memory keeps $3F00, $3F04, $3F08 and $3F0C
         // equal. Each colour is stored as four bytes; the fourth is
         // overwritten by the next pixel (the frame buffer has one spare byte
         // after the last).
-        u64 row = values >> (8 * c);
-        const u32* row_colours = colours + palette;
+        u64 values = (pattern_spread[row.lo] | (pattern_spread[row.hi] << 1)) >> (8 * row.c);
+        const u32* row_colours = colours + 4 * row.palette;
         for (int i = 0; i < count; ++i) {
-          const int value = static_cast<int>(row & 3);
-          row >>= 8;
+          const int value = static_cast<int>(values & 3);
+          values >>= 8;
           flag[i] = value != 0;
           std::memcpy(pixel + 3 * i, &row_colours[value], 4);
         }
       }
       x += count;
-      c += count - 1;
+      row.c += count - 1;
     }
+    tile_row = row;
   }
 };
 
