@@ -10,6 +10,9 @@
 // and the first sprite pixel to land on a pixel writes 2 there, so that lower
 // numbered sprites win over higher numbered ones even when they are hidden
 // behind the background.
+#include <algorithm>
+#include <array>
+
 #include "cartridge/mapper.h"
 #include "core/console.h"
 #include "cpu/cpu.h"
@@ -21,44 +24,65 @@ namespace {
 // tile $FF there, and boards that watch the PPU address bus (MMC3) see it.
 constexpr u16 empty_slot_address = 0x1FF0;
 
+// Each byte with its bits in the opposite order.
+constexpr std::array<u8, 256> make_reversed() {
+  std::array<u8, 256> table{};
+  for (int byte = 0; byte < 256; ++byte) {
+    for (int bit = 0; bit < 8; ++bit) {
+      if (byte & (1 << bit))
+        table[byte] = static_cast<u8>(table[byte] | (0x80 >> bit));
+    }
+  }
+  return table;
+}
+constexpr std::array<u8, 256> reversed = make_reversed();
+
+// The slot's pattern bytes are shift registers: each pixel of the sprite that
+// lies on the line (left of column 256) shifts them once, left, or right when
+// the sprite is flipped, and they keep what is left.
+void shift_out(SpriteSlot& slot, bool flip) {
+  const int shifts = std::min(8, screen_width - slot.sprite_x);
+  if (shifts >= 8) {
+    slot.pattern_lo = 0;
+    slot.pattern_hi = 0;
+  } else if (flip) {
+    slot.pattern_lo = static_cast<u8>(slot.pattern_lo >> shifts);
+    slot.pattern_hi = static_cast<u8>(slot.pattern_hi >> shifts);
+  } else {
+    slot.pattern_lo = static_cast<u8>(slot.pattern_lo << shifts);
+    slot.pattern_hi = static_cast<u8>(slot.pattern_hi << shifts);
+  }
+}
+
 void draw_sprite(Ppu& ppu, SpriteSlot& slot, int line) {
-  const u8 mask = ppu.mask;
-  u8* flags = ppu.pixel_flags.get() + line * screen_width;
-  u8* out = ppu.frame_buffer.get() + line * screen_width * 3;
-  const u8* vram = ppu.vram.get();
   const bool behind = slot.sprite_flags & 1;
   const bool flip = slot.sprite_flags & 2;
-  const int palette_address = 0x3F10 + 4 * (slot.sprite_palette & 3);
-  u8 lo = slot.pattern_lo;
-  u8 hi = slot.pattern_hi;
+  // The leftmost pixel in bit 7 of both planes.
+  const u8 lo = flip ? reversed[slot.pattern_lo] : slot.pattern_lo;
+  const u8 hi = flip ? reversed[slot.pattern_hi] : slot.pattern_hi;
+  shift_out(slot, flip);
+  if ((lo | hi) == 0)
+    return;  // a transparent row
 
-  for (int i = 0; i < 8; ++i) {
+  u8* flags = ppu.pixel_flags.get() + line * screen_width;
+  u8* out = ppu.frame_buffer.get() + line * screen_width * 3;
+  const u8* palette = ppu.vram.get() + 0x3F10 + 4 * (slot.sprite_palette & 3);
+  const int first = (ppu.mask & 0x04) ? 0 : 8;  // the leftmost 8 columns may be clipped
+  // Sprite zero over an opaque background pixel. The hit is never reported
+  // at column 255, nor on the last line of the picture.
+  bool hit_test = slot.oam_index == 0 && line <= 238 && !ppu.sprite0_hit_done;
+  const int end = std::min(8, screen_width - slot.sprite_x);
+  for (int i = 0; i < end; ++i) {
     const int x = slot.sprite_x + i;
-    if (x > 255) {
-      break;  // nothing wraps round to the left edge
-    }
-    int value;
-    if (flip) {
-      value = ((hi & 1) << 1) | (lo & 1);
-      lo = static_cast<u8>(lo >> 1);
-      hi = static_cast<u8>(hi >> 1);
-    } else {
-      value = ((hi >> 7) << 1) | (lo >> 7);
-      lo = static_cast<u8>(lo << 1);
-      hi = static_cast<u8>(hi << 1);
-    }
-    if (!(mask & 0x04) && x <= 7) {
-      continue;  // clipped in the leftmost 8 columns
-    }
-    if (value == 0) {
+    const int value = (((hi << i) & 0x80) >> 6) | (((lo << i) & 0x80) >> 7);
+    if (value == 0 || x < first) {
       continue;
     }
     const u8 f = flags[x];
-    // Sprite zero over an opaque background pixel. The hit is never
-    // reported at column 255, nor on the last line of the picture.
-    if (slot.oam_index == 0 && x <= 254 && line <= 238 && f != 0 && !ppu.sprite0_hit_done) {
+    if (hit_test && x <= 254 && f != 0) {
       ppu.status |= 0x40;
       ppu.sprite0_hit_done = 1;
+      hit_test = false;
     }
     if (f >= 2) {
       continue;  // an earlier sprite owns the pixel
@@ -67,13 +91,11 @@ void draw_sprite(Ppu& ppu, SpriteSlot& slot, int line) {
     if (behind && f == 1) {
       continue;  // hidden behind the background, but it still claims the pixel
     }
-    const u8* rgb = ppu.palette_rgb[vram[palette_address + value] & 0x3F];
+    const u8* rgb = ppu.palette_rgb[palette[value] & 0x3F];
     out[3 * x] = rgb[0];
     out[3 * x + 1] = rgb[1];
     out[3 * x + 2] = rgb[2];
   }
-  slot.pattern_lo = lo;
-  slot.pattern_hi = hi;
 }
 
 // Chooses the first eight sprites in sprite memory that cover the next line.
