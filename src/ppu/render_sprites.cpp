@@ -71,7 +71,7 @@ void draw_sprite(Ppu& ppu, SpriteSlot& slot, int line) {
   // Sprite zero over an opaque background pixel. The hit is never reported
   // at column 255, nor on the last line of the picture.
   bool hit_test = slot.oam_index == 0 && line <= 238 && !ppu.sprite0_hit_done;
-  const int end = std::min(8, screen_width - slot.sprite_x);
+  const int end = std::min(8, screen_width - slot.sprite_x);  // nothing wraps round to the left edge
   for (int i = 0; i < end; ++i) {
     const int x = slot.sprite_x + i;
     const int value = (((hi << i) & 0x80) >> 6) | (((lo << i) & 0x80) >> 7);
