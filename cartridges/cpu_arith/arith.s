@@ -53,31 +53,6 @@ text:
     .byte a_out, m_out, (f_out) | F_I
 .endmacro
 
-.macro expect_x value, code, text
-    cpx #value
-    beq :+
-    result_fail code, text
-:
-.endmacro
-
-.macro expect_y value, code, text
-    cpy #value
-    beq :+
-    result_fail code, text
-:
-.endmacro
-
-; Fails unless the flags selected by mask equal value.
-.macro expect_flags mask, value, code, text
-    php
-    pla
-    and #mask
-    cmp #value
-    beq :+
-    result_fail code, text
-:
-.endmacro
-
 .segment "CODE"
 
 reset:

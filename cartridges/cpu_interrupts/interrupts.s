@@ -42,20 +42,6 @@ nmi_reads    = $0500    ; the NMI count just after each first read
 SWEEP_FRAMES = 96
 NMI_CYCLES   = 73       ; NMI entry (7) and the handler below (66)
 
-.macro expect_a value, code, text
-    cmp #value
-    beq :+
-    result_fail code, text
-:
-.endmacro
-
-.macro expect_x value, code, text
-    cpx #value
-    beq :+
-    result_fail code, text
-:
-.endmacro
-
 ; Fails unless the two bytes at address hold the address target.
 .macro expect_word address, target, code, text
     lda address

@@ -17,42 +17,6 @@
 
 ines_header 2, 1, 0, 0
 
-; Fails with the code and text unless the register holds value.
-.macro expect_a value, code, text
-    cmp #value
-    beq :+
-    result_fail code, text
-:
-.endmacro
-
-.macro expect_x value, code, text
-    cpx #value
-    beq :+
-    result_fail code, text
-:
-.endmacro
-
-.macro expect_y value, code, text
-    cpy #value
-    beq :+
-    result_fail code, text
-:
-.endmacro
-
-.macro expect_mem address, value, code, text
-    lda address
-    expect_a value, code, text
-.endmacro
-
-; Fails unless the flags selected by mask equal value (N $80, V $40, D $08,
-; I $04, Z $02, C $01).
-.macro expect_flags mask, value, code, text
-    php
-    pla
-    and #mask
-    expect_a value, code, text
-.endmacro
-
 ; Stores a byte without touching the flags under test (A is lost).
 .macro poke address, value
     lda #value

@@ -27,13 +27,6 @@ KEPT_Y = $3C
 KEPT_S = $80
 KEPT_P = $C7            ; N V I Z C (I stays set: no interrupt is wanted)
 
-.macro expect_a value, code, text
-    cmp #value
-    beq :+
-    result_fail code, text
-:
-.endmacro
-
 .segment "CODE"
 
 reset:

@@ -12,13 +12,6 @@
 
 ines_header 2, 1, 0, 0
 
-.macro expect_a value, code, text
-    cmp #value
-    beq :+
-    result_fail code, text
-:
-.endmacro
-
 ; Sets the PPU address.
 .macro ppu_address address
     lda PPUSTATUS           ; first write of the pair comes next

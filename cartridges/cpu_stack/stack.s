@@ -15,25 +15,6 @@
 
 ines_header 2, 1, 0, 0
 
-.macro expect_a value, code, text
-    cmp #value
-    beq :+
-    result_fail code, text
-:
-.endmacro
-
-.macro expect_x value, code, text
-    cpx #value
-    beq :+
-    result_fail code, text
-:
-.endmacro
-
-.macro expect_mem address, value, code, text
-    lda address
-    expect_a value, code, text
-.endmacro
-
 ; Fails unless S holds value (X is lost).
 .macro expect_s value, code, text
     tsx

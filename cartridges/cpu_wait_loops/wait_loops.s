@@ -45,13 +45,6 @@ nmi_pcs        = $0400  ; the low byte of the address each NMI returned to
 irq_pcs        = $0500  ; the same for each IRQ
 irq_times      = $0580
 
-.macro expect_a value, code, text
-    cmp #value
-    beq :+
-    result_fail code, text
-:
-.endmacro
-
 ; Waits for the next NMI by counting.
 .macro next_nmi
     .local wait

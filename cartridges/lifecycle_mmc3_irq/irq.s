@@ -8,6 +8,7 @@
 
 .include "header.inc"
 .include "nes.inc"
+.include "random.inc"
 
     ines_header 2, 1, 4, 0          ; MMC3, 32 KB PRG, 8 KB CHR, horizontal
 
@@ -21,14 +22,7 @@ OAM_PAGE = $0200
 
 .segment "CODE"
 
-next_random:
-    lda rng_state
-    asl a
-    rol rng_state+1
-    bcc :+
-    eor #$2D
-:   sta rng_state
-    rts
+random_routine rng_state
 
 reset:
     sei

@@ -6,6 +6,7 @@
 
 .include "header.inc"
 .include "nes.inc"
+.include "random.inc"
 
     ines_header 2, 1, 0, 1          ; NROM, 32 KB PRG, 8 KB CHR, vertical
 
@@ -20,15 +21,7 @@ OAM_PAGE = $0200
 
 .segment "CODE"
 
-; Galois LFSR over 16 bits; returns the new low byte in A.
-next_random:
-    lda rng_state
-    asl a
-    rol rng_state+1
-    bcc :+
-    eor #$2D
-:   sta rng_state
-    rts
+random_routine rng_state
 
 reset:
     sei

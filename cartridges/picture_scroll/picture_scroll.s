@@ -50,17 +50,7 @@ reset:
 
     ; Sprites: all hidden below the picture but sprite 0.
     hide_sprites OAM_PAGE
-    ldx #0
-@sprites:
-    lda sprites, x
-    sta OAM_PAGE, x
-    inx
-    cpx #4
-    bne @sprites
-    lda #0
-    sta OAMADDR
-    lda #>OAM_PAGE
-    sta OAMDMA
+    send_sprites sprites, 4, OAM_PAGE
 
 @vblank3:
     bit PPUSTATUS

@@ -23,17 +23,7 @@ reset:
     copy_nametable nametable0, src
 
     hide_sprites OAM_PAGE
-    ldx #0
-@sprites:
-    lda sprites, x
-    sta OAM_PAGE, x
-    inx
-    cpx #sprites_end - sprites
-    bne @sprites
-    lda #0
-    sta OAMADDR
-    lda #>OAM_PAGE
-    sta OAMDMA
+    send_sprites sprites, sprites_end - sprites, OAM_PAGE
 
 @vblank3:
     bit PPUSTATUS
