@@ -136,8 +136,7 @@ class mapper_mmc3 : public mapper {
 
 // MMC2 (mapper 9) and MMC4 (mapper 10) differ only in the size of their
 // switchable PRG window: 8 KB at $8000 with the last 24 KB fixed, or 16 KB at
-// $8000 with the last 16 KB fixed. Both derive from mapper directly; the
-// shared work lives in free functions in mapper_mmc2.cpp.
+// $8000 with the last 16 KB fixed. MMC4 is MMC2 with the larger window.
 struct LatchBoardState {
   u32 prg_bank = 0;                // offset in rom_data of the switchable PRG window
   u32 chr_bank[4] = {0, 0, 0, 0};  // from the start of CHR-ROM: FD/0, FE/0, FD/1, FE/1
@@ -157,24 +156,17 @@ class mapper_mmc2 : public mapper {
   bool load_state(StateReader& in) override;
   int state_size() const override { return 32; }
 
+ protected:
+  // Powers up with a switchable window of `window` bytes at $8000.
+  void power_up_windows(u32 window);
+
  private:
   BoardMemory memory_;
-  u32 fixed_base_ = 0;  // rom_data offset of what $A000 shows: max(0, prg_size - 24 KB)
+  u32 window_ = 0x2000;  // size of the switchable PRG window
+  u32 fixed_base_ = 0;   // rom_data offset of what follows the window: max(0, prg_size - (32 KB - window))
 };
 
-class mapper_mmc4 : public mapper {
+class mapper_mmc4 : public mapper_mmc2 {
  public:
-  LatchBoardState latch;
-
   int init() override;
-  u8 cpu_read(u16 address) override;
-  void cpu_write(u16 address, u8 value) override;
-  const u8* chr_pointer(u16 address) override;
-  void save_state(StateWriter& out) override;
-  bool load_state(StateReader& in) override;
-  int state_size() const override { return 32; }
-
- private:
-  BoardMemory memory_;
-  u32 fixed_base_ = 0;  // rom_data offset of what $C000 shows: max(0, prg_size - 16 KB)
 };

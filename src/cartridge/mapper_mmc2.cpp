@@ -16,65 +16,87 @@
 #include "core/state_io.h"
 #include "ppu/ppu.h"
 
-namespace {
+// MMC2.
 
-void latch_power_up(LatchBoardState& state) {
-  state = LatchBoardState{};
+int mapper_mmc2::init() {
+  name = "MMC2";
+  number = 9;
+  power_up_windows(0x2000);
+  return 1;
 }
 
-// Registers $B000-$F000, common to both boards. Returns true when the
-// arrangement changed.
-bool latch_register_write(mapper& board, LatchBoardState& state, const BoardMemory& memory, u16 address,
-                          u8 value) {
-  const u32 bank = reduce_offset((value & 0x1Fu) * 0x1000u, memory.chr_size);
+void mapper_mmc2::power_up_windows(u32 window) {
+  memory_ = board_memory(*console);
+  latch = LatchBoardState{};
+  window_ = window;
+  const u32 fixed = 0x8000 - window;
+  fixed_base_ = memory_.prg_size > fixed ? memory_.prg_size - fixed : 0;
+  apply_mirroring(*console->ppu);
+}
+
+u8 mapper_mmc2::cpu_read(u16 address) {
+  const u32 offset = address - 0x8000u;
+  if (offset < window_) {
+    return memory_.rom[latch.prg_bank + offset];
+  }
+  return memory_.rom[fixed_base_ + (offset - window_)];
+}
+
+// $A000 selects the PRG bank; $B000-$E000 the four CHR banks; $F000 the
+// nametable arrangement.
+void mapper_mmc2::cpu_write(u16 address, u8 value) {
+  const u32 bank = reduce_offset((value & 0x1Fu) * 0x1000u, memory_.chr_size);
   switch (address & 0xF000) {
+    case 0xA000:
+      latch.prg_bank = reduce_offset((value & 0x0Fu) * window_, memory_.prg_size);
+      break;
     case 0xB000:
-      state.chr_bank[0] = bank;
+      latch.chr_bank[0] = bank;
       break;
     case 0xC000:
-      state.chr_bank[1] = bank;
+      latch.chr_bank[1] = bank;
       break;
     case 0xD000:
-      state.chr_bank[2] = bank;
+      latch.chr_bank[2] = bank;
       break;
     case 0xE000:
-      state.chr_bank[3] = bank;
+      latch.chr_bank[3] = bank;
       break;
     case 0xF000:
-      board.mirroring = value & 1;
-      return true;
+      mirroring = value & 1;
+      apply_mirroring(*console->ppu);
+      break;
     default:
       break;
   }
-  return false;
 }
 
-const u8* latch_chr_pointer(LatchBoardState& state, const BoardMemory& memory, u16 address) {
+const u8* mapper_mmc2::chr_pointer(u16 address) {
   if (address > 0x1FFF) {
-    return memory.pattern_ram;
+    return memory_.pattern_ram;
   }
   // Read through the banks as they stand, then let the address move the
   // latches.
   const u8* byte;
-  if (!memory.has_chr_rom) {
-    byte = memory.pattern_ram + address;
+  if (!memory_.has_chr_rom) {
+    byte = memory_.pattern_ram + address;
   } else if (address < 0x1000) {
-    byte = memory.chr_rom + state.chr_bank[state.latch0] + address;
+    byte = memory_.chr_rom + latch.chr_bank[latch.latch0] + address;
   } else {
-    byte = memory.chr_rom + state.chr_bank[state.latch1] + (address - 0x1000);
+    byte = memory_.chr_rom + latch.chr_bank[latch.latch1] + (address - 0x1000);
   }
   switch (address & 0x1FF0) {
     case 0x0FD0:
-      state.latch0 = 0;
+      latch.latch0 = 0;
       break;
     case 0x0FE0:
-      state.latch0 = 1;
+      latch.latch0 = 1;
       break;
     case 0x1FD0:
-      state.latch1 = 2;
+      latch.latch1 = 2;
       break;
     case 0x1FE0:
-      state.latch1 = 3;
+      latch.latch1 = 3;
       break;
     default:
       break;
@@ -82,17 +104,17 @@ const u8* latch_chr_pointer(LatchBoardState& state, const BoardMemory& memory, u
   return byte;
 }
 
-void latch_save(const mapper& board, const LatchBoardState& state, StateWriter& out) {
-  out.put_i32(board.mirroring);
-  out.put_u32(state.prg_bank);
-  for (u32 bank : state.chr_bank) {
+void mapper_mmc2::save_state(StateWriter& out) {
+  out.put_i32(mirroring);
+  out.put_u32(latch.prg_bank);
+  for (u32 bank : latch.chr_bank) {
     out.put_u32(bank);
   }
-  out.put_u32(state.latch0);
-  out.put_u32(state.latch1);
+  out.put_u32(latch.latch0);
+  out.put_u32(latch.latch1);
 }
 
-bool latch_load(mapper& board, LatchBoardState& state, const BoardMemory& memory, StateReader& in) {
+bool mapper_mmc2::load_state(StateReader& in) {
   if (in.remaining() < 32) {
     return false;
   }
@@ -110,56 +132,13 @@ bool latch_load(mapper& board, LatchBoardState& state, const BoardMemory& memory
       (saved.latch1 != 2 && saved.latch1 != 3)) {
     return false;
   }
-  saved.prg_bank = reduce_offset(saved.prg_bank, memory.prg_size);
+  saved.prg_bank = reduce_offset(saved.prg_bank, memory_.prg_size);
   for (u32& bank : saved.chr_bank) {
-    bank = reduce_offset(bank, memory.chr_size);
+    bank = reduce_offset(bank, memory_.chr_size);
   }
-  board.mirroring = saved_mirroring;
-  state = saved;
+  mirroring = saved_mirroring;
+  latch = saved;
   return true;
-}
-
-}  // namespace
-
-// MMC2.
-
-int mapper_mmc2::init() {
-  name = "MMC2";
-  number = 9;
-  memory_ = board_memory(*console);
-  latch_power_up(latch);
-  fixed_base_ = memory_.prg_size > 0x6000 ? memory_.prg_size - 0x6000 : 0;
-  apply_mirroring(*console->ppu);
-  return 1;
-}
-
-u8 mapper_mmc2::cpu_read(u16 address) {
-  if (address < 0xA000) {
-    return memory_.rom[latch.prg_bank + (address - 0x8000)];
-  }
-  return memory_.rom[fixed_base_ + (address - 0xA000)];
-}
-
-void mapper_mmc2::cpu_write(u16 address, u8 value) {
-  if ((address & 0xF000) == 0xA000) {
-    latch.prg_bank = reduce_offset((value & 0x0Fu) * 0x2000u, memory_.prg_size);
-    return;
-  }
-  if (latch_register_write(*this, latch, memory_, address, value)) {
-    apply_mirroring(*console->ppu);
-  }
-}
-
-const u8* mapper_mmc2::chr_pointer(u16 address) {
-  return latch_chr_pointer(latch, memory_, address);
-}
-
-void mapper_mmc2::save_state(StateWriter& out) {
-  latch_save(*this, latch, out);
-}
-
-bool mapper_mmc2::load_state(StateReader& in) {
-  return latch_load(*this, latch, memory_, in);
 }
 
 // MMC4.
@@ -167,38 +146,6 @@ bool mapper_mmc2::load_state(StateReader& in) {
 int mapper_mmc4::init() {
   name = "MMC4";
   number = 10;
-  memory_ = board_memory(*console);
-  latch_power_up(latch);
-  fixed_base_ = memory_.prg_size > 0x4000 ? memory_.prg_size - 0x4000 : 0;
-  apply_mirroring(*console->ppu);
+  power_up_windows(0x4000);
   return 1;
-}
-
-u8 mapper_mmc4::cpu_read(u16 address) {
-  if (address < 0xC000) {
-    return memory_.rom[latch.prg_bank + (address - 0x8000)];
-  }
-  return memory_.rom[fixed_base_ + (address - 0xC000)];
-}
-
-void mapper_mmc4::cpu_write(u16 address, u8 value) {
-  if ((address & 0xF000) == 0xA000) {
-    latch.prg_bank = reduce_offset((value & 0x0Fu) * 0x4000u, memory_.prg_size);
-    return;
-  }
-  if (latch_register_write(*this, latch, memory_, address, value)) {
-    apply_mirroring(*console->ppu);
-  }
-}
-
-const u8* mapper_mmc4::chr_pointer(u16 address) {
-  return latch_chr_pointer(latch, memory_, address);
-}
-
-void mapper_mmc4::save_state(StateWriter& out) {
-  latch_save(*this, latch, out);
-}
-
-bool mapper_mmc4::load_state(StateReader& in) {
-  return latch_load(*this, latch, memory_, in);
 }

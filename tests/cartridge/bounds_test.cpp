@@ -78,12 +78,7 @@ void expect_offsets_reduced(BoardFixture& cart, const Layout& layout) {
     for (u32 bank : b->chr_bank) {
       EXPECT_TRUE(chr_ok(bank));
     }
-  } else if (auto* b = dynamic_cast<mapper_mmc2*>(&board)) {
-    EXPECT_LT(b->latch.prg_bank, layout.prg);
-    for (u32 bank : b->latch.chr_bank) {
-      EXPECT_LE(bank, layout.chr == 0 ? 0 : layout.chr - 1);
-    }
-  } else if (auto* b = dynamic_cast<mapper_mmc4*>(&board)) {
+  } else if (auto* b = dynamic_cast<mapper_mmc2*>(&board)) {  // MMC2 and MMC4
     EXPECT_LT(b->latch.prg_bank, layout.prg);
     for (u32 bank : b->latch.chr_bank) {
       EXPECT_LE(bank, layout.chr == 0 ? 0 : layout.chr - 1);
