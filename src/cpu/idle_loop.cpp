@@ -1,8 +1,6 @@
 // Finding wait loops and spending their turns without executing them.
 #include "cpu/idle_loop.h"
 
-#include <cmath>
-
 #include "core/bus.h"
 #include "cpu/cpu.h"
 
@@ -64,12 +62,6 @@ bool branch_condition(u8 opcode, u8& mask, u8& value) {
   return true;
 }
 
-// Whether the balance is a whole number of ticks, small enough that adding and
-// subtracting whole costs is exact.
-bool whole_ticks(float budget) {
-  return std::fabs(budget) < 16777216.0f && budget == static_cast<float>(static_cast<i32>(budget));
-}
-
 }  // namespace
 
 void idle_loop_examine(Console& console, u16 start) {
@@ -116,7 +108,7 @@ void idle_loop_examine(Console& console, u16 start) {
 }
 
 float idle_loop_whole_turns(const IdleLoop& loop, float budget) {
-  if (!whole_ticks(budget))
+  if (!idle_loop_whole_ticks(budget))
     return budget;
   // In a run of k turns from the loop's start, the last step begins with
   // budget - (k - 1) * turn - last_offset, which must be positive.

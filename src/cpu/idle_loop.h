@@ -74,6 +74,13 @@ inline u16 idle_loop_next_pc(const Console& console) {
   return static_cast<u16>(loop.start);
 }
 
+// Whether the balance is a whole number of ticks, small enough that adding and
+// subtracting whole costs is exact: only then are turns counted off.
+inline bool idle_loop_whole_ticks(float budget) {
+  return budget > -16777216.0f && budget < 16777216.0f &&
+         budget == static_cast<float>(static_cast<i32>(budget));
+}
+
 // What is left of a positive balance at the loop's start after every whole
 // turn that begins with a positive balance (all of it when it is not a whole
 // number of ticks).

@@ -330,8 +330,7 @@ int first_paying_count(const Apu& apu) {
 // at a step before which the fetches raised a request the CPU would take.
 int skip_wait_loop(Console& console, OwedApuCycles& owed, int& phase, int x, PendingPixels* draw_each_step) {
   const float b = console.cycle_budget;
-  if (!(b > 0.0f && b <= ticks_per_dot && b == static_cast<float>(static_cast<int>(b))) ||
-      !idle_loop_settled(console))
+  if (!(b > 0.0f && b <= ticks_per_dot && idle_loop_whole_ticks(b)) || !idle_loop_settled(console))
     return x;
   // A step at dot x + d finds owed.count + (phase + d) / 3 cycles owed; the
   // steps counted off must all find fewer than would be paid.
@@ -400,7 +399,6 @@ void draw_pixels_in_runs(Console& console, LineDrawer& drawer, int phase) {
         ++owed.count;
       }
       owed.pay_if_due();
-      console.apu_cycles = owed_after_dots[phase];
       pending.due = x;
       if (may_skip && idle_loop_at(console)) {
         const int after = skip_wait_loop(console, owed, phase, x, fetches_seen_by_cpu ? &pending : nullptr);
