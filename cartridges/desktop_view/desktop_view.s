@@ -7,15 +7,18 @@
 ; - Pulse 1 plays a steady 440 Hz tone.
 ; - The cartridge has battery RAM: at every power-up or reset the program
 ;   writes "CORVEL" at $7000 and counts the boots at $7020, so the battery
-;   file shows whether it was read back.
+;   file shows whether it was read back; every frame adds one to the 24-bit
+;   frame count at $6000-$6002, so a file written while the game runs shows
+;   how far it had got.
 
 .include "nes.inc"
 .include "header.inc"
 
 ines_header 2, 1, 0, 2          ; 32 KB PRG, 8 KB CHR, NROM, battery
 
-BOOT_COUNT = $7020
-SIGNATURE  = $7000
+BOOT_COUNT  = $7020
+SIGNATURE   = $7000
+FRAME_COUNT = $6000
 
 .segment "ZEROPAGE"
 buttons:     .res 1
@@ -169,6 +172,12 @@ reset_scroll:
 
 nmi:
     pha
+    inc FRAME_COUNT
+    bne counted
+    inc FRAME_COUNT + 1
+    bne counted
+    inc FRAME_COUNT + 2
+counted:
     lda #$3F
     sta PPUADDR
     lda #$00

@@ -19,6 +19,10 @@ void audio_push(void* user, const i16* samples, int count, int /*rate*/) {
   ring.ring_write.store(write, std::memory_order_release);
 }
 
+void audio_ring_clear(AudioRing& ring) {
+  ring.ring_read.store(ring.ring_write.load(std::memory_order_relaxed), std::memory_order_relaxed);
+}
+
 void audio_callback(AudioRing& ring, u8* stream, int length) {
   for (int i = 0; i < length; i++) {
     int read = ring.ring_read.load(std::memory_order_relaxed);

@@ -41,6 +41,9 @@ AudioRing& process_audio_ring();
 // used: the device runs at the APU's rate.
 void audio_push(void* ring, const i16* samples, int count, int rate);
 
+// Drops whatever waits to be played. Call while the device is paused.
+void audio_ring_clear(AudioRing& ring);
+
 // Fills length bytes of stream; called on the audio device's thread.
 void audio_callback(AudioRing& ring, u8* stream, int length);
 

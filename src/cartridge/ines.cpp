@@ -7,11 +7,13 @@
 // in later header versions) is not read: many old images carry junk there.
 #include "cartridge/ines.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
-#include <fstream>
 #include <vector>
 
 #include "cartridge/mapper.h"
@@ -22,44 +24,91 @@ namespace {
 
 constexpr long header_bytes = 16;
 
+// Reads the whole of an open regular file of at most max_image_bytes.
+LoadFailure read_image(int fd, std::vector<u8>& image) {
+  struct stat info;
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+    return LoadFailure::not_a_file;
+  if (info.st_size > max_image_bytes)
+    return LoadFailure::too_large;
+  image.resize(static_cast<std::size_t>(info.st_size));
+  std::size_t filled = 0;
+  while (filled < image.size()) {
+    ssize_t got = ::read(fd, image.data() + filled, image.size() - filled);
+    if (got < 0 && errno == EINTR)
+      continue;
+    if (got < 0)
+      return errno == EISDIR ? LoadFailure::not_a_file : LoadFailure::not_found;
+    if (got == 0)
+      break;  // the file shrank since fstat: what arrived is the image
+    filled += static_cast<std::size_t>(got);
+  }
+  image.resize(filled);
+  if (image.size() < static_cast<std::size_t>(header_bytes))
+    return LoadFailure::shorter_than_header;
+  return LoadFailure::none;
+}
+
 }  // namespace
 
-int load_rom(Console& console, const std::string& path) {
-  // Only a regular file: opening a FIFO or a device would block or never end.
-  struct stat info;
-  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
-    return 0;
+const char* load_failure_text(LoadFailure failure) {
+  switch (failure) {
+    case LoadFailure::not_found:
+      return "Cannot Open: File Not Found";
+    case LoadFailure::permission_denied:
+      return "Cannot Open: Permission Denied";
+    case LoadFailure::not_a_file:
+      return "Cannot Open: Not a File";
+    case LoadFailure::shorter_than_header:
+      return "Cannot Open: Shorter Than a Header";
+    case LoadFailure::too_large:
+      return "Cannot Open: Over 16 MB";
+    case LoadFailure::not_ines:
+      return "Cannot Open: Not an iNES Image";
+    case LoadFailure::no_prg_rom:
+      return "Cannot Open: No PRG-ROM";
+    case LoadFailure::none:
+      break;
   }
-  if (info.st_size < header_bytes || info.st_size > max_image_bytes) {
+  return "";
+}
+
+int load_rom(Console& console, const std::string& path, LoadReport* report) {
+  LoadReport ignored;
+  LoadReport& result = report != nullptr ? *report : ignored;
+  result = LoadReport();
+  auto fail = [&](LoadFailure failure) {
+    result.failure = failure;
     return 0;
-  }
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
-    return 0;
-  }
-  std::vector<u8> image(static_cast<std::size_t>(info.st_size));
-  file.read(reinterpret_cast<char*>(image.data()), static_cast<std::streamsize>(image.size()));
-  const std::size_t got = static_cast<std::size_t>(file.gcount());
-  if (got < image.size() && !file.eof()) {
-    return 0;
-  }
-  // The file may have shrunk since stat: what arrived is the image.
-  image.resize(got);
-  if (image.size() < static_cast<std::size_t>(header_bytes) || image[0] != 'N' || image[1] != 'E' ||
-      image[2] != 'S' || image[3] != 0x1A) {
-    return 0;
-  }
+  };
+  auto fail_errno = [&] {
+    return fail(errno == EACCES || errno == EPERM ? LoadFailure::permission_denied : LoadFailure::not_found);
+  };
+
+  // O_NONBLOCK keeps a FIFO from stalling the open; only a regular file is
+  // read (a FIFO or a device would block or never end).
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0)
+    return fail_errno();
+  std::vector<u8> image;
+  LoadFailure failure = read_image(fd, image);
+  ::close(fd);
+  if (failure != LoadFailure::none)
+    return fail(failure);
+  if (image[0] != 'N' || image[1] != 'E' || image[2] != 'S' || image[3] != 0x1A)
+    return fail(LoadFailure::not_ines);
   const u32 prg_size = image[4] * 16384u;
   const u32 chr_size = image[5] * 8192u;
   if (prg_size == 0) {
     // Every board needs PRG-ROM for its vectors and fixed banks.
-    return 0;
+    return fail(LoadFailure::no_prg_rom);
   }
 
   // Image data behind the header: PRG, then CHR, zero-padded when the file
   // is short, and a guard of zeros so no bank window can run off the end.
   std::vector<u8> rom(static_cast<std::size_t>(prg_size) + chr_size + rom_guard_bytes, 0);
   const std::size_t available = image.size() - header_bytes;
+  result.padded = available < static_cast<std::size_t>(prg_size) + chr_size;
   std::copy_n(image.begin() + header_bytes, std::min<std::size_t>(available, prg_size + chr_size),
               rom.begin());
 

@@ -53,6 +53,8 @@ void bus_write(Console& console, u16 address, u8 value) {
     idle_loop_forget(console);  // the banks may have moved
   } else {
     console.memory[address] = value;  // $4018-$7FFF, battery RAM included
+    if (console.count_result_writes && address == 0x6000 && value == 0x80)
+      ++console.result_running_writes;
   }
 }
 

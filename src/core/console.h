@@ -88,6 +88,12 @@ struct Console {
   // Where keys are read and messages go. Not owned; may be null.
   Platform* platform = nullptr;
 
+  // The battery file's bookkeeping, kept by the lifecycle: $6000-$7FFF as
+  // last read from or written to the file, and whether a save file of this
+  // console was read from or written to the per-user saves folder.
+  std::vector<u8> battery_saved;
+  bool saves_folder_used = false;
+
   // Set by the background renderer while pixels of the current line wait to
   // be drawn: the bus calls it before any access that could change what they
   // show (the PPU's registers, the cartridge's registers).
@@ -97,6 +103,12 @@ struct Console {
   // before any access to the APU's registers.
   void (*before_apu_access)(void* context) = nullptr;
   void* apu_access_context = nullptr;
+
+  // Set by the headless tool's --blargg: the test-result protocol's writes of
+  // $80 ("running") to $6000 are counted, so that a program that starts and
+  // finishes within one frame is seen to have run.
+  bool count_result_writes = false;
+  u32 result_running_writes = 0;
 
   // Called before every instruction when set (the headless tool's --trace).
   void (*trace_hook)(const Console& console, void* user) = nullptr;

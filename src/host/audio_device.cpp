@@ -2,9 +2,6 @@
 
 #include <SDL.h>
 
-#include <cstdio>
-#include <cstdlib>
-
 #include "audio/audio_ring.h"
 
 namespace {
@@ -16,19 +13,19 @@ void SDLCALL fill_stream(void* user, Uint8* stream, int length) {
   audio_callback(*static_cast<AudioRing*>(user), stream, length);
 }
 
-[[noreturn]] void fail(const char* what) {
-  std::fprintf(stderr, "corvel: cannot open the audio device: %s: %s\n", what, SDL_GetError());
-  std::exit(1);
+std::string failure(const char* what) {
+  std::string reason = SDL_GetError();
+  return std::string(what) + ": " + (reason.empty() ? "unknown reason" : reason);
 }
 
 }  // namespace
 
-void audio_open(AudioRing& ring) {
+std::string audio_open(AudioRing& ring) {
   // SDL would otherwise turn SIGINT and SIGTERM into quit events that this
   // program never reads, and Ctrl+C or a session's logout could not end it.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   if (SDL_Init(SDL_INIT_AUDIO) < 0)
-    fail("SDL_Init");
+    return failure("SDL_Init");
   SDL_AudioSpec desired{};
   desired.freq = device_rate;
   desired.format = AUDIO_U8;
@@ -39,5 +36,6 @@ void audio_open(AudioRing& ring) {
   // No obtained format is asked for: SDL converts to whatever the hardware
   // needs, and the callback always sees this one. The device starts paused.
   if (SDL_OpenAudio(&desired, nullptr) < 0)
-    fail("SDL_OpenAudio");
+    return failure("SDL_OpenAudio");
+  return std::string();
 }

@@ -2,9 +2,10 @@
 // ring on its own thread.
 #pragma once
 
+#include <string>
+
 struct AudioRing;
 
-// Opens the device, paused, with the callback draining the ring. When the
-// device cannot be opened the process ends with status 1 and one line on
-// stderr naming the reason.
-void audio_open(AudioRing& ring);
+// Opens the device, paused, with the callback draining the ring. Returns an
+// empty string, or SDL's reason when the device cannot be opened.
+std::string audio_open(AudioRing& ring);

@@ -41,9 +41,21 @@ void message_loop(Host& host);
 // One pass of the host loop: the game's frame or the gallery's share, the
 // picture, the save-state keys, and the sleep to the end of 16 ms.
 void host_step(Host& host);
+// Closes the running game (battery file written) and writes the recent list,
+// with no call to the display, OpenGL or the audio device. Returns false when
+// the battery file could not be written.
+bool save_player_files(Host& host);
 // Shutdown in order: audio resumed, game closed (battery written), recent
 // list written, OpenGL torn down, window destroyed.
 void host_shutdown(Host& host);
+
+// SIGTERM, SIGINT and SIGHUP end the message loop and close any dialog or
+// menu on the way; losing the X display writes the battery file and the
+// recent list and exits with status 1. Call once the window is shown.
+void watch_for_quit(Host& host);
+void stop_watching_for_quit(Host& host);
+// Whether one of those signals has arrived.
+bool quit_signalled();
 
 // The menu commands, by identifier.
 void run_command(Host& host, int command);

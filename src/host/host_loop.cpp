@@ -2,6 +2,8 @@
 #include <FL/Fl_Double_Window.H>
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 #include <thread>
@@ -62,14 +64,21 @@ void host_startup(Host& host, const char* command_line_path) {
   read_recent_list(host.session);
   offer_demo_on_first_run(host.session);
   enter_gallery(host.session);
-  audio_open(host.ring);
+  const std::string audio_failure = audio_open(host.ring);
+  if (!audio_failure.empty()) {
+    // Started from a desktop menu there is no terminal to read: the reason is
+    // shown in a box before Corvel ends.
+    std::fprintf(stderr, "corvel: cannot open the audio device: %s\n", audio_failure.c_str());
+    host.platform.message_box("Corvel", "Cannot open the audio device.\n\n" + audio_failure);
+    std::exit(1);
+  }
   create_textures(host.presentation);
-  if (command_line_path != nullptr)
-    open_rom(host.session, command_line_path, 1);
+  if (command_line_path != nullptr && !open_rom(host.session, command_line_path, 1))
+    std::fprintf(stderr, "corvel: cannot open %s\n", command_line_path);
 }
 
 void message_loop(Host& host) {
-  while (!host.quit && host.main_window->shown()) {
+  while (!host.quit && !quit_signalled() && host.main_window->shown()) {
     if (Fl::ready()) {
       // The audio thread stays out while an event is handled: a command may
       // replace the consoles or run a modal box.
@@ -89,7 +98,9 @@ void host_step(Host& host) {
 
   if (session.mode == mode_game && session.current) {
     const bool fast_forward = host.platform.key_down(vk_v);
-    run_frames(*session.current, game_extra_frames(fast_forward));
+    const int extra_frames = game_extra_frames(fast_forward);
+    run_frames(*session.current, extra_frames);
+    keep_battery(session, extra_frames + 1);
     present_frame(host.presentation, *session.current);
   } else if (session.mode == mode_gallery) {
     if (gallery_step(session, host.presentation.message.message_frames, read_pointer(host))) {
@@ -104,10 +115,20 @@ void host_step(Host& host) {
     std::this_thread::sleep_for(std::chrono::milliseconds(sleep_ms));
 }
 
+bool save_player_files(Host& host) {
+  const bool battery_saved = close_current(host.session);
+  if (!write_recent_list(host.session))
+    std::fprintf(stderr, "corvel: cannot write the recent list to %s\n", host.session.settings_path.c_str());
+  return battery_saved;
+}
+
 void host_shutdown(Host& host) {
   host.platform.pause_audio(false);
-  close_current(host.session);
-  write_recent_list(host.session);
+  // At quit the on-screen message would not be seen; a box says it instead,
+  // unless a signal is ending Corvel (a logout waits for nobody).
+  if (!save_player_files(host) && !quit_signalled())
+    host.platform.message_box("Corvel", "Unable to Save SRAM");
+  stop_watching_for_quit(host);
   gl_teardown(host.presentation);
   host.platform.set_main_window(nullptr);
   host.main_window->hide();

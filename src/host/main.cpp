@@ -11,8 +11,12 @@
 
 namespace {
 
-void set_playing(void* ring, bool playing) {
-  static_cast<AudioRing*>(ring)->playing.store(playing, std::memory_order_release);
+// The played console changes (the device is paused meanwhile): what is left
+// of the old console's last chunk is dropped, never played.
+void set_playing(void* user, bool playing) {
+  AudioRing& ring = *static_cast<AudioRing*>(user);
+  audio_ring_clear(ring);
+  ring.playing.store(playing, std::memory_order_release);
 }
 
 }  // namespace
@@ -30,6 +34,7 @@ int main(int argc, char** argv) {
 
   Fl::visual(FL_RGB);
   create_main_window(host);
+  watch_for_quit(host);
   gl_setup(host.presentation, *host.view);
   // argv[1] is the path as given; the recent list records its absolute form.
   host_startup(host, argc > 1 ? argv[1] : nullptr);

@@ -130,6 +130,10 @@ void run_command(Host& host, int command) {
 }
 
 bool choose_rom_file(std::string& path) {
+  // FLTK's own chooser rather than GTK's: GTK's runs a loop of its own in
+  // which FLTK's timeouts never run, so a SIGTERM could not end Corvel while
+  // it is open.
+  Fl::option(Fl::OPTION_FNFC_USES_GTK, false);
   Fl_Native_File_Chooser chooser;
   chooser.type(Fl_Native_File_Chooser::BROWSE_FILE);
   chooser.filter("NES ROM Images\t*.nes\nAll Files\t*");

@@ -12,15 +12,6 @@ namespace {
 // Linux gives up on more than 40 links in one lookup; so do we.
 constexpr int max_link_depth = 40;
 
-std::string directory_of(const std::string& path) {
-  std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos)
-    return ".";
-  if (slash == 0)
-    return "/";
-  return path.substr(0, slash);
-}
-
 std::string file_name_of(const std::string& path) {
   std::size_t slash = path.rfind('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -61,6 +52,28 @@ bool write_in_place(const std::string& target, const u8* data, std::size_t size)
 }
 
 }  // namespace
+
+std::string directory_of(const std::string& path) {
+  std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos)
+    return ".";
+  if (slash == 0)
+    return "/";
+  return path.substr(0, slash);
+}
+
+bool make_directories(const std::string& path) {
+  if (path.empty())
+    return false;
+  struct stat info;
+  if (::stat(path.c_str(), &info) == 0)
+    return S_ISDIR(info.st_mode);
+  std::size_t slash = path.find_last_not_of('/');
+  slash = slash == std::string::npos ? std::string::npos : path.rfind('/', slash);
+  if (slash != std::string::npos && slash > 0 && !make_directories(path.substr(0, slash)))
+    return false;
+  return ::mkdir(path.c_str(), 0777) == 0 || errno == EEXIST;
+}
 
 std::string resolve_links(const std::string& path) {
   std::string current = path;

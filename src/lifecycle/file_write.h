@@ -28,6 +28,13 @@ inline bool write_file_atomically(const std::string& path, const std::vector<u8>
 // comes back unchanged; a loop of links gives an empty string.
 std::string resolve_links(const std::string& path);
 
+// The directory part of a path: "." for a bare name, "/" for the root.
+std::string directory_of(const std::string& path);
+
+// Creates the directory and any missing parents. True when it exists as a
+// directory afterwards.
+bool make_directories(const std::string& path);
+
 // Reads at most limit bytes of a regular file into out. Returns false when the
 // path is not a regular file or cannot be opened. more_follows is set when
 // the file holds more than limit bytes.

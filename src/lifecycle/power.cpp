@@ -9,6 +9,7 @@
 #include "core/console.h"
 #include "cpu/idle_loop.h"
 #include "lifecycle/file_write.h"
+#include "lifecycle/save_place.h"
 #include "lifecycle/session.h"
 #include "ppu/ppu.h"
 #include "text/message.h"
@@ -21,12 +22,18 @@ constexpr int chunk_samples = 2205;
 // A missing battery file is normal (a first run); a short one fills what it
 // holds and leaves the rest of the RAM at zero.
 void read_battery_file(Console& console) {
+  u8* ram = console.memory.get() + battery_ram_start;
+  SaveFile file = save_file(console.rom_path, 0);
+  SavePlace place = save_place_to_read(file);
   std::vector<u8> bytes;
-  if (!read_file_prefix(battery_file_path(console.rom_path), battery_ram_bytes, bytes))
-    return;
-  show_message(console.platform, "Loaded SRAM");
-  if (!bytes.empty())
-    std::memcpy(console.memory.get() + battery_ram_start, bytes.data(), bytes.size());
+  if (place != SavePlace::none && read_file_prefix(save_path(file, place), battery_ram_bytes, bytes)) {
+    show_message(console.platform, "Loaded SRAM");
+    if (!bytes.empty())
+      std::memcpy(ram, bytes.data(), bytes.size());
+    if (place == SavePlace::saves_folder)
+      console.saves_folder_used = true;
+  }
+  console.battery_saved.assign(ram, ram + battery_ram_bytes);
 }
 
 }  // namespace
@@ -35,11 +42,25 @@ std::string battery_file_path(const std::string& rom_path) {
   return strip_extension(rom_path) + ".sav";
 }
 
-bool write_battery_file(const Console& console) {
+bool write_battery_file(Console& console) {
   if (!console.mapper || !console.mapper->battery || !console.memory)
     return true;
-  return write_file_atomically(battery_file_path(console.rom_path), console.memory.get() + battery_ram_start,
-                               battery_ram_bytes);
+  const u8* ram = console.memory.get() + battery_ram_start;
+  SavePlace place = write_save_file(save_file(console.rom_path, 0), ram, battery_ram_bytes);
+  if (place == SavePlace::none)
+    return false;
+  if (place == SavePlace::saves_folder)
+    console.saves_folder_used = true;
+  console.battery_saved.assign(ram, ram + battery_ram_bytes);
+  return true;
+}
+
+bool battery_changed(const Console& console) {
+  if (!console.mapper || !console.mapper->battery || !console.memory)
+    return false;
+  const u8* ram = console.memory.get() + battery_ram_start;
+  return console.battery_saved.size() != battery_ram_bytes ||
+         std::memcmp(console.battery_saved.data(), ram, battery_ram_bytes) != 0;
 }
 
 int power_up(Console& console, ChunkCallback on_chunk, void* on_chunk_user, int sound_on) {
@@ -93,9 +114,8 @@ int power_up(Console& console, ChunkCallback on_chunk, void* on_chunk_user, int 
   return status;
 }
 
-void close_console(Console& console, int skip_battery) {
-  if (!skip_battery)
-    write_battery_file(console);
+bool close_console(Console& console, int skip_battery) {
+  bool saved = skip_battery || write_battery_file(console);
   if (console.ppu)
     ppu_free(*console.ppu);
   if (console.apu)
@@ -106,4 +126,5 @@ void close_console(Console& console, int skip_battery) {
   console.ppu.reset();
   console.apu.reset();
   console.mapper.reset();
+  return saved;
 }

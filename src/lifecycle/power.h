@@ -21,12 +21,17 @@ constexpr int memory_bytes = 65536;
 int power_up(Console& console, ChunkCallback on_chunk, void* on_chunk_user, int sound_on);
 
 // Writes the battery file (unless skip_battery) and releases the console's
-// parts. Safe on a console whose power-up failed part way.
-void close_console(Console& console, int skip_battery);
+// parts. Safe on a console whose power-up failed part way. Returns false when
+// the battery file was due and could not be written anywhere.
+bool close_console(Console& console, int skip_battery);
 
-// The battery file of an image: its path without the extension, plus ".sav".
+// The battery file of an image beside it: its path without the extension,
+// plus ".sav". (It may live in the saves folder instead: see save_place.h.)
 std::string battery_file_path(const std::string& rom_path);
 
 // Writes $6000-$7FFF to the battery file when the cartridge has a battery.
 // Returns false when it has one and the file could not be written.
-bool write_battery_file(const Console& console);
+bool write_battery_file(Console& console);
+
+// Whether $6000-$7FFF differ from what the battery file last received.
+bool battery_changed(const Console& console);

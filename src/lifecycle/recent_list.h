@@ -8,10 +8,6 @@ struct Session;
 
 constexpr const char* settings_file_name = "CorvelSettings.txt";
 
-// The directory that holds the settings file: $CORVEL_CONFIG_DIR when set,
-// else $XDG_CONFIG_HOME/corvel, else ~/.config/corvel.
-std::string settings_directory();
-
 // Sets session.settings_path and fills the recent list from the file. A
 // missing or unreadable file leaves the list as it is.
 void read_recent_list(Session& session);

@@ -9,6 +9,7 @@
 #include "core/state_io.h"
 #include "cpu/idle_loop.h"
 #include "lifecycle/file_write.h"
+#include "lifecycle/save_place.h"
 #include "lifecycle/session.h"
 #include "platform/platform.h"
 #include "ppu/ppu.h"
@@ -201,6 +202,42 @@ bool read_state_file(Console& console, const std::string& path) {
   return load_state_bytes(console, bytes.data(), bytes.size());
 }
 
+bool save_slot(Session& session, int slot) {
+  if (!session.current)
+    return false;
+  Console& console = *session.current;
+  std::vector<u8> bytes = save_state_bytes(console);
+  SavePlace place = bytes.empty()
+                        ? SavePlace::none
+                        : write_save_file(save_file(console.rom_path, slot), bytes.data(), bytes.size());
+  if (place == SavePlace::none) {
+    show_message(session.platform, "Unable to Save State %d", slot);
+    return false;
+  }
+  show_message(session.platform, "Saved State %d", slot);
+  if (place == SavePlace::saves_folder)
+    console.saves_folder_used = true;
+  note_saves_folder(session);
+  return true;
+}
+
+bool load_slot(Session& session, int slot) {
+  if (!session.current)
+    return false;
+  Console& console = *session.current;
+  SaveFile file = save_file(console.rom_path, slot);
+  SavePlace place = save_place_to_read(file);
+  if (place == SavePlace::none || !read_state_file(console, save_path(file, place))) {
+    show_message(session.platform, "Unable to Load State %d", slot);
+    return false;
+  }
+  show_message(session.platform, "Loaded State %d", slot);
+  if (place == SavePlace::saves_folder)
+    console.saves_folder_used = true;
+  note_saves_folder(session);
+  return true;
+}
+
 void poll_state_hotkeys(Session& session) {
   static constexpr int keys[state_slots] = {vk_f1, vk_f2, vk_f3, vk_f4};
   for (int i = 0; i < state_slots; ++i) {
@@ -211,25 +248,13 @@ void poll_state_hotkeys(Session& session) {
   if (!session.current)
     return;
 
-  Console& console = *session.current;
   for (int slot = 1; slot <= state_slots; ++slot) {
     if (!session.state_key_pressed[slot - 1])
       continue;
-    std::string path = state_file_path(console.rom_path, slot);
     // Shift is read per key, at the moment the key is served.
-    bool saving = session.platform != nullptr && session.platform->key_down(vk_shift);
-    if (saving) {
-      if (write_state_file(console, path)) {
-        show_message(session.platform, "Saved State %d", slot);
-      } else {
-        show_message(session.platform, "Unable to Save State %d", slot);
-      }
-    } else {
-      if (read_state_file(console, path)) {
-        show_message(session.platform, "Loaded State %d", slot);
-      } else {
-        show_message(session.platform, "Unable to Load State %d", slot);
-      }
-    }
+    if (session.platform != nullptr && session.platform->key_down(vk_shift))
+      save_slot(session, slot);
+    else
+      load_slot(session, slot);
   }
 }

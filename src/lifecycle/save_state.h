@@ -41,7 +41,8 @@ struct StateLayout {
 };
 StateLayout state_layout(std::size_t mapper_bytes);
 
-// The file of a slot (1-4): the image path without its extension + "(N).sav".
+// The file of a slot (1-4) beside the image: the image path without its
+// extension + "(N).sav". (It may live in the saves folder: see save_place.h.)
 std::string state_file_path(const std::string& rom_path, int slot);
 
 // The console's state as the bytes of a state file (none for a console
@@ -58,6 +59,12 @@ bool load_state_bytes(Console& console, const u8* data, std::size_t size);
 bool write_state_file(Console& console, const std::string& path);
 // Reads and applies a state file; false when it cannot be read or is refused.
 bool read_state_file(Console& console, const std::string& path);
+
+// Saves or loads slot N (1-4) of the running game, beside the image or in the
+// saves folder, and reports it on screen ("Saved State 2", "Unable to Load
+// State 3"). Return whether it worked.
+bool save_slot(Session& session, int slot);
+bool load_slot(Session& session, int slot);
 
 // One poll of the save-state keys, after each host step's frame: a fresh
 // press of F1-F4 loads that slot, or saves it while Shift is held. Keys are

@@ -10,16 +10,26 @@
 #include "core/console.h"
 #include "lifecycle/power.h"
 #include "platform/platform.h"
+#include "text/message.h"
 
 namespace {
 
-void release(std::unique_ptr<Console>& console, int skip_battery) {
+// Closes and frees a console; false when its battery file was due and could
+// not be written, which is said on screen.
+bool release(Session& session, std::unique_ptr<Console>& console, int skip_battery) {
   if (!console)
-    return;
-  close_console(*console, skip_battery);
+    return true;
+  bool saved = close_console(*console, skip_battery);
+  if (!saved)
+    show_message(session.platform, "Unable to Save SRAM");
+  else if (console == session.current)
+    note_saves_folder(session);
   console.reset();
+  return saved;
 }
 
+// The played console changes: whatever of the old one's sound is still in
+// the ring must not be heard. The device is paused meanwhile.
 void tell_playing(Session& session, bool playing) {
   if (session.set_playing != nullptr)
     session.set_playing(session.set_playing_user, playing);
@@ -27,12 +37,12 @@ void tell_playing(Session& session, bool playing) {
 
 // Loads an image into a fresh console that reports to the session's platform.
 // Returns null when the record cannot be made or the image does not load.
-std::unique_ptr<Console> load_console(Session& session, const std::string& path) {
+std::unique_ptr<Console> load_console(Session& session, const std::string& path, LoadReport* report) {
   std::unique_ptr<Console> console(new (std::nothrow) Console());
   if (!console)
     return nullptr;
   console->platform = session.platform;
-  if (load_rom(*console, path) != 1)
+  if (load_rom(*console, path, report) != 1)
     return nullptr;
   return console;
 }
@@ -42,6 +52,11 @@ bool same_file(const std::string& a, const std::string& b) {
   return std::filesystem::equivalent(a, b, error) && !error;
 }
 
+void pause_audio(Session& session, bool paused) {
+  if (session.platform != nullptr)
+    session.platform->pause_audio(paused);
+}
+
 }  // namespace
 
 Session::Session() = default;
@@ -49,20 +64,27 @@ Session::Session() = default;
 // Whatever is still open when the session ends is released without writing
 // battery files: the shell closes the running game with close_current first.
 Session::~Session() {
-  release(current, 1);
-  for (auto& cell : gallery)
-    release(cell, 1);
+  if (current)
+    close_console(*current, 1);
+  for (auto& cell : gallery) {
+    if (cell)
+      close_console(*cell, 1);
+  }
 }
 
 bool open_rom(Session& session, const std::string& path, int remember) {
-  std::unique_ptr<Console> console = load_console(session, path);
-  if (!console)
+  LoadReport report;
+  std::unique_ptr<Console> console = load_console(session, path, &report);
+  if (!console) {
+    if (report.failure != LoadFailure::none)
+      show_message(session.platform, "%s", load_failure_text(report.failure));
     return false;
+  }
 
   // Reopening the game that runs: its RAM goes to the battery file first, so
   // the new console starts from the RAM as it is now, not as it was at start.
-  if (session.current && same_file(session.current->rom_path, path))
-    write_battery_file(*session.current);
+  if (session.current && same_file(session.current->rom_path, path) && !write_battery_file(*session.current))
+    show_message(session.platform, "Unable to Save SRAM");
 
   if (power_up(*console, session.on_chunk, session.on_chunk_user, session.game_sound) != 1) {
     // A console without all its parts is never run; what ran goes on.
@@ -70,16 +92,21 @@ bool open_rom(Session& session, const std::string& path, int remember) {
     return false;
   }
 
-  release(session.current, 0);
+  pause_audio(session, true);
+  release(session, session.current, 0);
   for (auto& cell : session.gallery)
-    release(cell, 1);
+    release(session, cell, 1);
 
   session.current = std::move(console);
   session.mode = mode_game;
+  session.battery_frames = 0;
+  session.saves_folder_noted = false;
   tell_playing(session, true);
-  if (session.platform != nullptr)
-    session.platform->pause_audio(false);
+  pause_audio(session, false);
 
+  if (report.padded)
+    show_message(session.platform, "Short Image Padded with Zeros");
+  note_saves_folder(session);
   if (remember == 1)
     add_recent(session, absolute_path(path));
   return true;
@@ -88,16 +115,18 @@ bool open_rom(Session& session, const std::string& path, int remember) {
 void enter_gallery(Session& session) {
   if (session.mode == mode_gallery)
     return;
+  pause_audio(session, true);
   tell_playing(session, false);
-  release(session.current, 0);
+  release(session, session.current, 0);
 
   // Images that load fill the grid from the top left without gaps; one that
-  // loads but cannot be powered up leaves its cell empty.
+  // loads but cannot be powered up leaves its cell empty. Entries that no
+  // longer load are skipped without a word.
   int cell = 0;
   for (const std::string& entry : session.recent) {
     if (entry.empty())
       continue;
-    std::unique_ptr<Console> console = load_console(session, entry);
+    std::unique_ptr<Console> console = load_console(session, entry, nullptr);
     if (!console)
       continue;
     if (power_up(*console, nullptr, nullptr, 0) == 1) {
@@ -117,11 +146,33 @@ void software_reset(Session& session) {
     session.current->reset_pending = 1;
 }
 
-void close_current(Session& session) {
+bool close_current(Session& session) {
+  if (!session.current)
+    return true;
+  tell_playing(session, false);
+  return release(session, session.current, 0);
+}
+
+void keep_battery(Session& session, int frames) {
   if (!session.current)
     return;
-  tell_playing(session, false);
-  release(session.current, 0);
+  session.battery_frames += frames;
+  if (session.battery_frames < battery_keep_frames)
+    return;
+  session.battery_frames %= battery_keep_frames;
+  if (!battery_changed(*session.current))
+    return;
+  if (write_battery_file(*session.current))
+    note_saves_folder(session);
+  else
+    show_message(session.platform, "Unable to Save SRAM");
+}
+
+void note_saves_folder(Session& session) {
+  if (session.current && session.current->saves_folder_used && !session.saves_folder_noted) {
+    session.saves_folder_noted = true;
+    show_message(session.platform, "Saves Kept in the Saves Folder");
+  }
 }
 
 void add_recent(Session& session, const std::string& path) {

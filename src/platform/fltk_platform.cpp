@@ -7,6 +7,8 @@
 #include <FL/fl_ask.H>
 #include <SDL.h>
 
+#include <cstdio>
+
 #include "text/message.h"
 
 // The Windows key codes the keyboard map and the hotkeys are written with,
@@ -63,8 +65,14 @@ bool FltkPlatform::key_down(int virtual_key) {
   return false;
 }
 
+// Every message also goes to stderr, one line each, as the headless tool
+// prints them, so that what was shown can be read afterwards. An empty text
+// only clears the line (the gallery does that when the pointer leaves a
+// preview) and is not printed.
 void FltkPlatform::show_message(const std::string& text) {
   set_message(message_, text);
+  if (!text.empty())
+    std::fprintf(stderr, "%s\n", text.c_str());
 }
 
 void FltkPlatform::message_box(const std::string& title, const std::string& text) {

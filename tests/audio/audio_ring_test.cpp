@@ -84,10 +84,14 @@ TEST(AudioRing, NoConsolePlayingMeansSilenceAndTheRingIsLeftAlone) {
     ASSERT_EQ(byte, 128);
   }
   EXPECT_EQ(ring->ring_read.load(), 0);
-  // Once a console plays, the bytes are there.
+  // Once a console plays, the bytes are there, until the played console
+  // changes and they are dropped.
   ring->playing = true;
   audio_callback(*ring, out.data(), 1);
   EXPECT_EQ(out[0], audio_sample_byte(5000));
+  audio_ring_clear(*ring);
+  audio_callback(*ring, out.data(), 1);
+  EXPECT_EQ(out[0], 128);
 }
 
 TEST(AudioRing, EmptyRingPlaysSilence) {

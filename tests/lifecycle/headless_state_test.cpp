@@ -26,8 +26,8 @@ class HeadlessState : public ::testing::Test {
     ASSERT_GT(read_file(image).size(), 16u);
   }
 
-  ToolRun run(const std::string& arguments) {
-    std::string command = std::string("'") + CORVEL_HEADLESS + "' " + arguments + " '" + image + "' >'" +
+  ToolRun run(const std::string& arguments, const std::string& environment = "") {
+    std::string command = environment + "'" + CORVEL_HEADLESS + "' " + arguments + " '" + image + "' >'" +
                           (dir / "out.txt") + "' 2>'" + (dir / "err.txt") + "'";
     int status = std::system(command.c_str());
     ToolRun result;
@@ -76,9 +76,12 @@ TEST_F(HeadlessState, ARefusedLoadExitsWithoutRunning) {
   }
 }
 
+// The slot's name beside the image is taken by a folder and the saves folder
+// cannot be made (a file stands where it should be).
 TEST_F(HeadlessState, ASaveThatCannotBeWrittenIsReported) {
   ::mkdir((dir / "resume(1).sav").c_str(), 0755);
-  ToolRun save = run("--frames 5 --save-state 1");
+  write_text(dir / "data", "");
+  ToolRun save = run("--frames 5 --save-state 1", "XDG_DATA_HOME='" + dir / "data" + "' ");
   EXPECT_EQ(save.err, "Unable to Save State 1\n");
 }
 

@@ -1,6 +1,7 @@
 // The recent list: how paths enter it, how it is stored between runs, and the
 // names of the files kept beside an image.
 #include "lifecycle/recent_list.h"
+#include "lifecycle/user_folders.h"
 
 #include <gtest/gtest.h>
 
@@ -108,6 +109,13 @@ TEST(SettingsFile, DirectoryComesFromTheEnvironment) {
     EnvVar xdg("XDG_CONFIG_HOME", c.xdg);
     EnvVar home("HOME", c.home);
     EXPECT_EQ(settings_directory(), c.expected);
+  }
+  EnvVar home("HOME", "/home/u");
+  for (const Case& c : {Case{{}, "/data", {}, "/data/corvel/saves"},
+                        Case{{}, "data", {}, "/home/u/.local/share/corvel/saves"},
+                        Case{{}, std::nullopt, {}, "/home/u/.local/share/corvel/saves"}}) {
+    EnvVar data("XDG_DATA_HOME", c.xdg);
+    EXPECT_EQ(saves_directory(), c.expected);
   }
 }
 

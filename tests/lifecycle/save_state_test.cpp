@@ -245,8 +245,13 @@ TEST_F(StateTest, NoPlatformMeansNoKeys) {
   EXPECT_TRUE(platform.messages.empty());
 }
 
-// Saving where no file can be written, whoever runs the tests.
+// Saving where no file can be written, whoever runs the tests: the saves
+// folder cannot be made (a file stands in its way), and the place beside the
+// image fails in three ways.
 TEST_F(StateTest, ASaveThatCannotBeWrittenSaysSoAndKeepsTheOldFile) {
+  const std::string data_home = std::getenv("XDG_DATA_HOME");
+  write_text(dir / "data", "");
+  ::setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
   Console& console = open(0, 2, 1);
   ::mkdir((dir / "game(1).sav").c_str(), 0755);  // the slot is taken by a folder
   press({vk_shift, vk_f1});
@@ -260,6 +265,7 @@ TEST_F(StateTest, ASaveThatCannotBeWrittenSaysSoAndKeepsTheOldFile) {
   press({vk_shift, vk_f3});
   EXPECT_EQ(platform.messages, (std::vector<std::string>{"Unable to Save State 1", "Unable to Save State 2",
                                                          "Unable to Save State 3"}));
+  ::setenv("XDG_DATA_HOME", data_home.c_str(), 1);
 }
 
 TEST_F(StateTest, AReadOnlySlotIsNotReplaced) {
@@ -269,7 +275,7 @@ TEST_F(StateTest, AReadOnlySlotIsNotReplaced) {
   write_text(dir / "game(1).sav", "old");
   ::chmod((dir / "game(1).sav").c_str(), 0444);
   press({vk_shift, vk_f1});
-  EXPECT_EQ(platform.messages, std::vector<std::string>{"Unable to Save State 1"});
+  EXPECT_EQ(platform.messages, (std::vector<std::string>{"Saved State 1", "Saves Kept in the Saves Folder"}));
   EXPECT_EQ(read_text(dir / "game(1).sav"), "old");
 }
 

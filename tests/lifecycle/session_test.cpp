@@ -67,7 +67,8 @@ TEST_F(SessionTest, OpeningMakesTheImageTheRunningGame) {
   EXPECT_EQ(session.current->platform, &platform);
   EXPECT_EQ(session.recent[0], absolute_path(path));
   EXPECT_EQ(playing.changes, std::vector<bool>{true});
-  EXPECT_EQ(platform.audio_pauses, std::vector<bool>{false}) << "audio resumes once the game is in place";
+  EXPECT_EQ(platform.audio_pauses, (std::vector<bool>{true, false}))
+      << "audio paused while the consoles change, resumed once the game is in place";
   EXPECT_EQ(session.current->apu->sound_on, 1);
 }
 
@@ -120,7 +121,9 @@ TEST_F(SessionTest, SomethingThatIsNotAnImageLeavesTheGameRunning) {
     EXPECT_EQ(std::vector<std::string>(session.recent.begin(), session.recent.end()), before) << path;
   }
   EXPECT_EQ(session.mode, mode_game);
-  EXPECT_TRUE(platform.messages.empty());
+  EXPECT_EQ(platform.messages,
+            (std::vector<std::string>{"Cannot Open: Not an iNES Image", "Cannot Open: File Not Found",
+                                      "Cannot Open: Not a File", "Cannot Open: File Not Found"}));
 }
 
 TEST_F(SessionTest, BatteryFileIsWrittenOnCloseOnlyForABatteryCartridge) {

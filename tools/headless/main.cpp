@@ -1,6 +1,7 @@
 // corvel-headless: runs an image with no window and no audio device, for
 // tests, benchmarks and scripted use.
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -27,6 +28,22 @@
 #include "wav_writer.h"
 
 namespace {
+
+// A SIGINT, SIGTERM or SIGHUP: the run stops after the current frame, writes
+// what was asked for, closes its consoles and exits with 128 + the signal.
+volatile std::sig_atomic_t stop_signal = 0;
+
+void on_stop_signal(int number) {
+  stop_signal = number;
+}
+
+void install_stop_handlers() {
+  struct sigaction action {};
+  action.sa_handler = on_stop_signal;
+  sigemptyset(&action.sa_mask);
+  for (int number : {SIGINT, SIGTERM, SIGHUP})
+    sigaction(number, &action, nullptr);
+}
 
 enum ExitCode {
   exit_ran = 0,
@@ -237,13 +254,9 @@ int run(const Options& options) {
   }
   Console& first = *consoles[0];
 
-  if (options.load_state) {
-    if (!read_state_file(first, state_file_path(first.rom_path, options.load_state))) {
-      show_message(&platform, "Unable to Load State %d", options.load_state);
-      close_all();
-      return exit_state_refused;
-    }
-    show_message(&platform, "Loaded State %d", options.load_state);
+  if (options.load_state && !load_slot(session, options.load_state)) {
+    close_all();
+    return exit_state_refused;
   }
 
   FILE* trace = nullptr;
@@ -259,6 +272,7 @@ int run(const Options& options) {
   }
 
   ResultWatch watch;
+  first.count_result_writes = options.blargg;
   auto start = std::chrono::steady_clock::now();
   long frames_run = 0;
   for (long frame = 0; frame < options.frames; frame++) {
@@ -266,11 +280,14 @@ int run(const Options& options) {
     for (Console* console : consoles)
       run_frames(*console, 0);
     frames_run++;
+    keep_battery(session, 1);
     if (options.blargg) {
       watch_result(first, watch);
       if (watch.finished)
         break;
     }
+    if (stop_signal != 0)
+      break;
   }
   double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   if (trace != nullptr)
@@ -306,13 +323,11 @@ int run(const Options& options) {
         code = exit_usage;
     }
   }
-  if (options.save_state) {
-    if (write_state_file(first, state_file_path(first.rom_path, options.save_state)))
-      show_message(&platform, "Saved State %d", options.save_state);
-    else
-      show_message(&platform, "Unable to Save State %d", options.save_state);
-  }
+  if (options.save_state)
+    save_slot(session, options.save_state);
   close_all();
+  if (stop_signal != 0)
+    code = 128 + stop_signal;
   return code;
 }
 
@@ -325,5 +340,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "corvel-headless: %s\n%s", error.c_str(), usage_text);
     return exit_usage;
   }
+  install_stop_handlers();
   return run(options);
 }

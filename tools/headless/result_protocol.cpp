@@ -12,18 +12,22 @@ bool result_area_valid(const Console& console) {
 }  // namespace
 
 void watch_result(Console& console, ResultWatch& watch) {
-  if (!result_area_valid(console))
-    return;
-  u8 status = console.memory[0x6000];
-  if (status == 0x80) {
+  // A write of $80 means running, also when the status has moved on since,
+  // and cancels a reset the program asked for before it. So does $80 found
+  // at the end of a frame (a run resumed from a saved state).
+  const bool running_now = result_area_valid(console) && console.memory[0x6000] == 0x80;
+  if (console.result_running_writes != watch.running_writes || running_now) {
+    watch.running_writes = console.result_running_writes;
     watch.seen_running = true;
     watch.reset_done = false;
-    return;
+    watch.reset_countdown = -1;
   }
+  if (!watch.seen_running || !result_area_valid(console))
+    return;
+  u8 status = console.memory[0x6000];
   if (status == 0x81) {
     // The program asks to be reset: wait a few frames, reset once, then wait
     // for the status to leave $81.
-    watch.seen_running = true;
     if (watch.reset_done)
       return;
     if (watch.reset_countdown < 0)
@@ -35,7 +39,7 @@ void watch_result(Console& console, ResultWatch& watch) {
     }
     return;
   }
-  if (status < 0x80 && watch.seen_running) {
+  if (status < 0x80) {
     watch.finished = true;
     watch.status = status;
   }
