@@ -83,68 +83,56 @@ void apu_write(Apu& apu, u16 address, u8 value) {
     apu_flush_channels(apu);
   }
   apu_invalidate(apu);
-  switch (address) {
-    case 0x4000:
-    case 0x4001:
-    case 0x4002:
-      apu.pulse1_reg[address - 0x4000] = value;
-      break;
-    case 0x4003:
+  if (address >= 0x4000 && address <= 0x4007) {
+    Pulse& pulse = apu.pulse[(address >> 2) & 1];
+    pulse.reg[address & 3] = value;
+    if ((address & 3) == 3) {
       // Writing the high period bits also loads the length counter and
       // restarts the envelope from full volume.
-      apu.pulse1_reg[3] = value;
-      apu.pulse1_length = apu_length_load(value);
-      apu.pulse1_env_level = 15;
-      apu.pulse1_env_divider = apu.pulse1_reg[0] & 15;
-      break;
-    case 0x4004:
-    case 0x4005:
-    case 0x4006:
-      apu.pulse2_reg[address - 0x4004] = value;
-      break;
-    case 0x4007:
-      apu.pulse2_reg[3] = value;
-      apu.pulse2_length = apu_length_load(value);
-      apu.pulse2_env_level = 15;
-      apu.pulse2_env_divider = apu.pulse2_reg[0] & 15;
-      break;
+      pulse.length = apu_length_load(value);
+      pulse.env.level = 15;
+      pulse.env.divider = pulse.reg[0] & 15;
+    }
+    return;
+  }
+  switch (address) {
     case 0x4008:
-      apu.tri_reg[0] = value;
+      apu.triangle.reg[0] = value;
       break;
     case 0x400A:
-      apu.tri_reg[1] = value;
+      apu.triangle.reg[1] = value;
       break;
     case 0x400B:
       // Also asks the linear counter to reload at the next quarter-frame.
-      apu.tri_reg[2] = value;
-      apu.tri_reload = 1;
-      apu.tri_length = apu_length_load(value);
+      apu.triangle.reg[2] = value;
+      apu.triangle.reload = 1;
+      apu.triangle.length = apu_length_load(value);
       break;
     case 0x400C:
-      apu.noise_reg[0] = value;
+      apu.noise.reg[0] = value;
       break;
     case 0x400E:
-      apu.noise_reg[1] = value;
+      apu.noise.reg[1] = value;
       break;
     case 0x400F:
       // Only the length counter is loaded; the noise envelope keeps running.
-      apu.noise_reg[2] = value;
-      apu.noise_length = apu_length_load(value);
+      apu.noise.reg[2] = value;
+      apu.noise.length = apu_length_load(value);
       break;
     case 0x4015:
       // A channel switched off loses its remaining length at once.
       apu.status_reg = value;
       if (!(value & 0x01)) {
-        apu.pulse1_length = 0;
+        apu.pulse[0].length = 0;
       }
       if (!(value & 0x02)) {
-        apu.pulse2_length = 0;
+        apu.pulse[1].length = 0;
       }
       if (!(value & 0x04)) {
-        apu.tri_length = 0;
+        apu.triangle.length = 0;
       }
       if (!(value & 0x08)) {
-        apu.noise_length = 0;
+        apu.noise.length = 0;
       }
       break;
     case 0x4017:
@@ -164,16 +152,16 @@ u8 apu_read_status(Apu& apu, u16 address) {
     return 0;
   }
   u8 status = 0;
-  if (apu.pulse1_length > 0) {
+  if (apu.pulse[0].length > 0) {
     status |= 0x01;
   }
-  if (apu.pulse2_length > 0) {
+  if (apu.pulse[1].length > 0) {
     status |= 0x02;
   }
-  if (apu.tri_length > 0) {
+  if (apu.triangle.length > 0) {
     status |= 0x04;
   }
-  if (apu.noise_length > 0) {
+  if (apu.noise.length > 0) {
     status |= 0x08;
   }
   return status;
@@ -187,27 +175,28 @@ void apu_run_full(Apu& apu) {
   const bool stepped = apu_run_sequencer(apu);
   if (!apu.sound_on) {
     const float rebase_at = apu_rebase_silent(apu);
-    apu.fast_limit = std::min(
-        rebase_at, static_cast<float>(std::min({apu.seq_irq_due, apu.seq_length_due, apu.seq_env_due})));
-    apu.idle_channels = 0;
+    apu.fast.limit = std::min(
+        rebase_at, static_cast<float>(
+                       std::min({apu.sequencer.irq_due, apu.sequencer.length_due, apu.sequencer.env_due})));
+    apu.fast.idle_channels = 0;
     return;
   }
-  const u32 idle = apu_run_channels(apu, stepped || apu.silence_stale);
-  apu.silence_stale = 0;
+  const u32 idle = apu_run_channels(apu, stepped || apu.fast.silence_stale);
+  apu.fast.silence_stale = 0;
   apu_deliver_chunks(apu);
   // Sounding channels are left out: their work can wait (see
   // sounding_channels). A silent pulse that has not yet fallen to zero cannot.
-  float limit =
-      static_cast<float>(std::min({apu.seq_irq_due, apu.seq_length_due, apu.seq_env_due, apu.chunk_clocks}));
-  const u32 waiting = idle | apu.sounding_channels;
+  float limit = static_cast<float>(
+      std::min({apu.sequencer.irq_due, apu.sequencer.length_due, apu.sequencer.env_due, apu.chunk_clocks}));
+  const u32 waiting = idle | apu.fast.sounding_channels;
   if (!(waiting & idle_pulse1)) {
-    limit = std::min(limit, static_cast<float>(apu.pulse1_due));
+    limit = std::min(limit, static_cast<float>(apu.pulse[0].due));
   }
   if (!(waiting & idle_pulse2)) {
-    limit = std::min(limit, static_cast<float>(apu.pulse2_due));
+    limit = std::min(limit, static_cast<float>(apu.pulse[1].due));
   }
-  apu.fast_limit = limit;
-  apu.idle_channels = idle;
+  apu.fast.limit = limit;
+  apu.fast.idle_channels = idle;
 }
 
 // One stretch of the run loop. Most calls hand over a single cycle in which
@@ -219,8 +208,8 @@ inline void apu_step(Apu& apu, float cycles) {
     apu_flush_channels(apu);
   }
   apu.time += cycles;
-  if (apu.time < apu.fast_limit) {
-    if (apu.idle_channels != 0) {
+  if (apu.time < apu.fast.limit) {
+    if (apu.fast.idle_channels != 0) {
       apu_follow_idle(apu);
     }
     return;
@@ -261,22 +250,22 @@ int apu_run_quiet_cycles(Apu& apu, int count) {
   const float t0 = apu.time;
   if (!(t0 >= 1.0f) || !(t0 < 8388608.0f) || binade(t0) != binade(t0 + static_cast<float>(count)))
     return 0;
-  const double room = static_cast<double>(apu.fast_limit) - static_cast<double>(t0);
+  const double room = static_cast<double>(apu.fast.limit) - static_cast<double>(t0);
   if (!(room > 1.0))
     return 0;
   const double fit = std::ceil(room) - 1.0;
   const int n = fit < count ? static_cast<int>(fit) : count;
   const float time = t0 + static_cast<float>(n);
-  const u32 idle = apu.idle_channels;
+  const u32 idle = apu.fast.idle_channels;
   if (idle & idle_pulse1)
-    apu.pulse1_due = follow_pulse_due(apu.pulse1_due, t0, n);
+    apu.pulse[0].due = follow_pulse_due(apu.pulse[0].due, t0, n);
   if (idle & idle_pulse2)
-    apu.pulse2_due = follow_pulse_due(apu.pulse2_due, t0, n);
+    apu.pulse[1].due = follow_pulse_due(apu.pulse[1].due, t0, n);
   apu.time = time;
   if (idle & idle_triangle)
-    apu.tri_due = static_cast<i32>(time);
+    apu.triangle.due = static_cast<i32>(time);
   if (idle & idle_noise)
-    apu.noise_due = static_cast<i32>(time);
+    apu.noise.due = static_cast<i32>(time);
   return n;
 }
 
@@ -291,101 +280,65 @@ void apu_run_full_step(Apu& apu, float cycles) {
 }
 
 // The save block: the last register values, then 23 words of channel state.
-// The five reserved words keep the block's layout stable; they are written as
-// zero and skipped when read.
-void apu_save_state(const Apu& apu, StateWriter& out) {
-  out.put_u8(apu.status_reg);
-  out.put_u8(apu.frame_reg);
-  out.put_bytes(apu.pulse1_reg, 4);
-  out.put_bytes(apu.pulse2_reg, 4);
-  out.put_bytes(apu.tri_reg, 3);
-  out.put_bytes(apu.noise_reg, 3);
-  const i32 words[23] = {apu.pulse1_sweep_silent,
-                         0,
-                         apu.pulse1_env_silent,
-                         apu.pulse2_sweep_silent,
-                         0,
-                         apu.pulse2_env_silent,
-                         0,
-                         apu.noise_env_silent,
-                         apu.pulse1_volume,
-                         apu.pulse2_volume,
-                         apu.noise_volume,
-                         0,
-                         apu.pulse1_sweep_divider,
-                         apu.pulse1_length,
-                         apu.pulse1_env_level,
-                         apu.pulse1_env_divider,
-                         0,
-                         apu.pulse2_sweep_divider,
-                         apu.pulse2_length,
-                         apu.pulse2_env_level,
-                         apu.pulse2_env_divider,
-                         apu.tri_reload,
-                         apu.tri_linear};
-  for (i32 word : words) {
-    out.put_i32(word);
-  }
+// The reserved words keep the block's layout stable. What is not in the block
+// (the triangle's length, the noise envelope and length, the clock, the
+// sequencer and the channels' positions) keeps its value through a load.
+void apu_state(Apu& apu, StateVisitor& v) {
+  Pulse& pulse1 = apu.pulse[0];
+  Pulse& pulse2 = apu.pulse[1];
+  v.u8_field(apu.status_reg);
+  v.u8_field(apu.frame_reg);
+  v.bytes(pulse1.reg, 4);
+  v.bytes(pulse2.reg, 4);
+  v.bytes(apu.triangle.reg, 3);
+  v.bytes(apu.noise.reg, 3);
+  v.i32_field(pulse1.sweep_silent);
+  v.reserved_u32();
+  v.i32_field(pulse1.env.silent);
+  v.i32_field(pulse2.sweep_silent);
+  v.reserved_u32();
+  v.i32_field(pulse2.env.silent);
+  v.reserved_u32();
+  v.i32_field(apu.noise.env.silent);
+  // Volumes and decay levels scale the output: 0-15.
+  v.i32_field(pulse1.env.volume, 0, 15);
+  v.i32_field(pulse2.env.volume, 0, 15);
+  v.i32_field(apu.noise.env.volume, 0, 15);
+  v.reserved_u32();
+  v.i32_field(pulse1.sweep_divider);
+  v.i32_field(pulse1.length);
+  v.i32_field(pulse1.env.level, 0, 15);
+  v.i32_field(pulse1.env.divider);
+  v.reserved_u32();
+  v.i32_field(pulse2.sweep_divider);
+  v.i32_field(pulse2.length);
+  v.i32_field(pulse2.env.level, 0, 15);
+  v.i32_field(pulse2.env.divider);
+  v.i32_field(apu.triangle.reload);
+  v.i32_field(apu.triangle.linear);
 }
 
-// Reads the block back in place. A short block leaves the fields it does not
-// reach unchanged. Everything not in the block (the triangle's length, the
-// noise envelope and length, the clock, the sequencer and the channels'
-// positions) keeps its value from before the load.
-void apu_load_state(Apu& apu, StateReader& in) {
-  if (apu.sound_on) {
-    apu_flush_channels(apu);
-  }
+void apu_before_load(Apu& apu) {
+  // The calls before the load saw the old state.
+  apu_sync(apu);
+}
+
+void apu_after_load(Apu& apu) {
   apu_invalidate(apu);
-  auto byte = [&in](u8& field) {
-    if (in.remaining() >= 1) {
-      field = in.get_u8();
-    }
-  };
-  auto word = [&in](i32& field) {
-    if (in.remaining() >= 4) {
-      field = in.get_i32();
-    }
-  };
-  i32 reserved = 0;
-  byte(apu.status_reg);
-  byte(apu.frame_reg);
-  for (u8& value : apu.pulse1_reg) {
-    byte(value);
-  }
-  for (u8& value : apu.pulse2_reg) {
-    byte(value);
-  }
-  for (u8& value : apu.tri_reg) {
-    byte(value);
-  }
-  for (u8& value : apu.noise_reg) {
-    byte(value);
-  }
-  i32* const fields[23] = {&apu.pulse1_sweep_silent,
-                           &reserved,
-                           &apu.pulse1_env_silent,
-                           &apu.pulse2_sweep_silent,
-                           &reserved,
-                           &apu.pulse2_env_silent,
-                           &reserved,
-                           &apu.noise_env_silent,
-                           &apu.pulse1_volume,
-                           &apu.pulse2_volume,
-                           &apu.noise_volume,
-                           &reserved,
-                           &apu.pulse1_sweep_divider,
-                           &apu.pulse1_length,
-                           &apu.pulse1_env_level,
-                           &apu.pulse1_env_divider,
-                           &reserved,
-                           &apu.pulse2_sweep_divider,
-                           &apu.pulse2_length,
-                           &apu.pulse2_env_level,
-                           &apu.pulse2_env_divider,
-                           &apu.tri_reload,
-                           &apu.tri_linear};
-  for (i32* field : fields) {
-    word(*field);
-  }
+}
+
+void apu_save_state(const Apu& apu, StateWriter& out) {
+  apu_state(const_cast<Apu&>(apu), out);
+}
+
+bool apu_load_state(Apu& apu, const u8* block, std::size_t size) {
+  StateChecker check(block, size);
+  apu_state(apu, check);
+  if (!check.complete())
+    return false;
+  apu_before_load(apu);
+  StateApplier apply(block, size);
+  apu_state(apu, apply);
+  apu_after_load(apu);
+  return true;
 }

@@ -30,25 +30,13 @@ struct BoardMemory {
 
 BoardMemory board_memory(Console& console);
 
-// An absolute CHR offset (one that includes prg_size, as MMC1 and MMC3 keep
-// them) read from a saved block: offsets inside CHR-ROM are reduced modulo
-// its size, offsets inside PRG-ROM (MMC3's power-up value 0) are kept.
-u32 reduce_absolute_chr(u32 offset, u32 prg_size, u32 chr_size);
-
-// A mirroring code as stored in a saved block must be one of the four.
-inline bool valid_mirroring(i32 code) {
-  return code >= 0 && code <= 3;
-}
-
 class mapper_none : public mapper {
  public:
   int init() override;
   u8 cpu_read(u16 address) override;
   void cpu_write(u16 address, u8 value) override;
   const u8* chr_pointer(u16 address) override;
-  void save_state(StateWriter& out) override;
-  bool load_state(StateReader& in) override;
-  int state_size() const override { return 4; }
+  void state_fields(StateVisitor& v) override;
 
  private:
   BoardMemory memory_;
@@ -63,9 +51,7 @@ class mapper_prgswitch : public mapper {
   u8 cpu_read(u16 address) override;
   void cpu_write(u16 address, u8 value) override;
   const u8* chr_pointer(u16 address) override;
-  void save_state(StateWriter& out) override;
-  bool load_state(StateReader& in) override;
-  int state_size() const override { return 12; }
+  void state_fields(StateVisitor& v) override;
 
  private:
   BoardMemory memory_;
@@ -79,9 +65,7 @@ class mapper_axrom : public mapper {
   u8 cpu_read(u16 address) override;
   void cpu_write(u16 address, u8 value) override;
   const u8* chr_pointer(u16 address) override;
-  void save_state(StateWriter& out) override;
-  bool load_state(StateReader& in) override;
-  int state_size() const override { return 8; }
+  void state_fields(StateVisitor& v) override;
 
  private:
   BoardMemory memory_;
@@ -99,9 +83,8 @@ class mapper_mmc1 : public mapper {
   u8 cpu_read(u16 address) override;
   void cpu_write(u16 address, u8 value) override;
   const u8* chr_pointer(u16 address) override;
-  void save_state(StateWriter& out) override;
-  bool load_state(StateReader& in) override;
-  int state_size() const override { return 23; }
+  void state_fields(StateVisitor& v) override;
+  void state_loaded() override;
 
  private:
   void deliver(u16 address, u8 value);
@@ -123,9 +106,7 @@ class mapper_mmc3 : public mapper {
   u8 cpu_read(u16 address) override;
   void cpu_write(u16 address, u8 value) override;
   const u8* chr_pointer(u16 address) override;
-  void save_state(StateWriter& out) override;
-  bool load_state(StateReader& in) override;
-  int state_size() const override { return 73; }
+  void state_fields(StateVisitor& v) override;
 
  private:
   void bank_data(u8 value);
@@ -152,9 +133,7 @@ class mapper_mmc2 : public mapper {
   u8 cpu_read(u16 address) override;
   void cpu_write(u16 address, u8 value) override;
   const u8* chr_pointer(u16 address) override;
-  void save_state(StateWriter& out) override;
-  bool load_state(StateReader& in) override;
-  int state_size() const override { return 32; }
+  void state_fields(StateVisitor& v) override;
 
  protected:
   // Powers up with a switchable window of `window` bytes at $8000.

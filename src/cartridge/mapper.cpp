@@ -4,6 +4,7 @@
 
 #include "cartridge/boards.h"
 #include "core/console.h"
+#include "core/state_io.h"
 #include "ppu/ppu.h"
 #include "text/message.h"
 
@@ -91,9 +92,27 @@ BoardMemory board_memory(Console& console) {
   return memory;
 }
 
-u32 reduce_absolute_chr(u32 offset, u32 prg_size, u32 chr_size) {
-  if (offset < prg_size) {
-    return offset;
-  }
-  return prg_size + reduce_offset(offset - prg_size, chr_size);
+void mapper::save_state(StateWriter& out) {
+  state_fields(out);
+}
+
+bool mapper::load_state(const u8* block, std::size_t size) {
+  StateChecker check(block, size);
+  state_fields(check);
+  if (!check.complete())
+    return false;
+  StateApplier apply(block, size);
+  state_fields(apply);
+  state_loaded();
+  return true;
+}
+
+int mapper::state_size() {
+  StateWriter out;
+  state_fields(out);
+  return static_cast<int>(out.bytes_out.size());
+}
+
+void mirroring_field(StateVisitor& v, i32& mirroring) {
+  v.i32_field(mirroring, mirroring_vertical, mirroring_single_upper);
 }

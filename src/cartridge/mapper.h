@@ -5,14 +5,15 @@
 // cartridge only through its virtual operations.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 
 #include "core/types.h"
 
 struct Console;
 struct Ppu;
-struct StateWriter;
-struct StateReader;
+class StateVisitor;
+class StateWriter;
 
 // Nametable arrangements.
 enum : i32 {
@@ -45,14 +46,24 @@ class mapper {
   // The pattern byte at a PPU address; the byte 8 further on is the tile
   // row's second plane. Also the board's view of the PPU address bus.
   virtual const u8* chr_pointer(u16 address) = 0;
-  // The state block: mirroring first, then the board's own fields.
-  virtual void save_state(StateWriter& out) = 0;
-  // Reads the block back. Returns false, changing nothing, when the block is
-  // short or a field is out of range for this image.
-  virtual bool load_state(StateReader& in) = 0;
+  // The state block: writes it, or checks a whole block and applies it
+  // (false, changing nothing, when it is not this board's block or a field is
+  // out of range for this image). Both are state_fields at work.
+  virtual void save_state(StateWriter& out);
+  virtual bool load_state(const u8* block, std::size_t size);
   // Size in bytes of the block save_state writes.
-  virtual int state_size() const = 0;
+  int state_size();
+
+  // The state block's fields, each once, in order, with its range: the
+  // mirroring first, then the board's own (see core/state_io.h).
+  virtual void state_fields(StateVisitor& v) = 0;
+  // After a block was applied: whatever follows from the registers (the
+  // published pattern halves) is worked out again.
+  virtual void state_loaded() {}
 };
+
+// The mirroring code as the first field of every board's block.
+void mirroring_field(StateVisitor& v, i32& mirroring);
 
 // For a board whose pattern fetches change nothing and whose windows are
 // whole 4 KB halves: records where chr_pointer finds each half now. The

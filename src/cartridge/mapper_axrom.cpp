@@ -36,21 +36,7 @@ const u8* mapper_axrom::chr_pointer(u16 address) {
   return memory_.pattern_ram + address;
 }
 
-void mapper_axrom::save_state(StateWriter& out) {
-  out.put_i32(mirroring);
-  out.put_u32(prg_bank);
-}
-
-bool mapper_axrom::load_state(StateReader& in) {
-  if (in.remaining() < static_cast<std::size_t>(state_size())) {
-    return false;
-  }
-  const i32 saved_mirroring = in.get_i32();
-  const u32 window = in.get_u32();
-  if (!in.ok || !valid_mirroring(saved_mirroring)) {
-    return false;
-  }
-  mirroring = saved_mirroring;
-  prg_bank = reduce_offset(window, memory_.prg_size);
-  return true;
+void mapper_axrom::state_fields(StateVisitor& v) {
+  mirroring_field(v, mirroring);
+  v.bank_offset(prg_bank, 0, memory_.prg_size);
 }

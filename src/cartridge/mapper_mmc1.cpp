@@ -111,44 +111,20 @@ const u8* mapper_mmc1::chr_pointer(u16 address) {
   return memory_.rom + chr_bank[1] + (address - 0x1000);
 }
 
-void mapper_mmc1::save_state(StateWriter& out) {
-  out.put_i32(mirroring);
-  out.put_u8(shift_reg);
-  out.put_u8(shift_count);
-  out.put_u8(control);
-  out.put_u32(prg_bank[0]);
-  out.put_u32(prg_bank[1]);
-  out.put_u32(chr_bank[0]);
-  out.put_u32(chr_bank[1]);
+// The serial register holds at most four bits between writes, and the
+// registers are five bits wide.
+void mapper_mmc1::state_fields(StateVisitor& v) {
+  mirroring_field(v, mirroring);
+  const u8 bits = v.u8_field(shift_reg);
+  const u8 count = v.u8_field(shift_count, 4);
+  v.require((bits >> count) == 0);
+  v.u8_field(control, 0x1F);
+  for (u32& bank : prg_bank)
+    v.bank_offset(bank, 0, memory_.prg_size);
+  for (u32& bank : chr_bank)
+    v.bank_offset(bank, memory_.prg_size, memory_.chr_size);
 }
 
-bool mapper_mmc1::load_state(StateReader& in) {
-  if (in.remaining() < static_cast<std::size_t>(state_size())) {
-    return false;
-  }
-  const i32 saved_mirroring = in.get_i32();
-  const u8 saved_shift_reg = in.get_u8();
-  const u8 saved_shift_count = in.get_u8();
-  const u8 saved_control = in.get_u8();
-  u32 saved_prg[2], saved_chr[2];
-  saved_prg[0] = in.get_u32();
-  saved_prg[1] = in.get_u32();
-  saved_chr[0] = in.get_u32();
-  saved_chr[1] = in.get_u32();
-  // The serial register holds at most four bits between writes, and the
-  // registers are five bits wide.
-  if (!in.ok || !valid_mirroring(saved_mirroring) || saved_shift_count > 4 ||
-      (saved_shift_reg >> saved_shift_count) != 0 || saved_control > 0x1F) {
-    return false;
-  }
-  mirroring = saved_mirroring;
-  shift_reg = saved_shift_reg;
-  shift_count = saved_shift_count;
-  control = saved_control;
-  for (int i = 0; i < 2; ++i) {
-    prg_bank[i] = reduce_offset(saved_prg[i], memory_.prg_size);
-    chr_bank[i] = reduce_absolute_chr(saved_chr[i], memory_.prg_size, memory_.chr_size);
-  }
+void mapper_mmc1::state_loaded() {
   publish_pattern_halves(*this);
-  return true;
 }

@@ -104,41 +104,15 @@ const u8* mapper_mmc2::chr_pointer(u16 address) {
   return byte;
 }
 
-void mapper_mmc2::save_state(StateWriter& out) {
-  out.put_i32(mirroring);
-  out.put_u32(latch.prg_bank);
-  for (u32 bank : latch.chr_bank) {
-    out.put_u32(bank);
-  }
-  out.put_u32(latch.latch0);
-  out.put_u32(latch.latch1);
-}
-
-bool mapper_mmc2::load_state(StateReader& in) {
-  if (in.remaining() < 32) {
-    return false;
-  }
-  const i32 saved_mirroring = in.get_i32();
-  LatchBoardState saved;
-  saved.prg_bank = in.get_u32();
-  for (u32& bank : saved.chr_bank) {
-    bank = in.get_u32();
-  }
-  saved.latch0 = in.get_u32();
-  saved.latch1 = in.get_u32();
-  // The latches index the CHR fields: anything but their two values would
-  // read outside them.
-  if (!in.ok || !valid_mirroring(saved_mirroring) || saved.latch0 > 1 ||
-      (saved.latch1 != 2 && saved.latch1 != 3)) {
-    return false;
-  }
-  saved.prg_bank = reduce_offset(saved.prg_bank, memory_.prg_size);
-  for (u32& bank : saved.chr_bank) {
-    bank = reduce_offset(bank, memory_.chr_size);
-  }
-  mirroring = saved_mirroring;
-  latch = saved;
-  return true;
+// The latches index the CHR fields: anything but their two values would read
+// outside them.
+void mapper_mmc2::state_fields(StateVisitor& v) {
+  mirroring_field(v, mirroring);
+  v.bank_offset(latch.prg_bank, 0, memory_.prg_size);
+  for (u32& bank : latch.chr_bank)
+    v.bank_offset(bank, 0, memory_.chr_size);
+  v.u32_field(latch.latch0, 0, 1);
+  v.u32_field(latch.latch1, 2, 3);
 }
 
 // MMC4.

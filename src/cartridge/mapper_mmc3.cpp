@@ -134,58 +134,19 @@ const u8* mapper_mmc3::chr_pointer(u16 address) {
   return memory_.rom + chr_bank[address >> 10] + (address & 0x3FF);
 }
 
-void mapper_mmc3::save_state(StateWriter& out) {
-  out.put_i32(mirroring);
-  out.put_u8(bank_select);
-  for (u32 bank : prg_bank) {
-    out.put_u32(bank);
-  }
-  for (u32 bank : chr_bank) {
-    out.put_u32(bank);
-  }
-  out.put_u32(irq_latch);
-  out.put_i32(irq_counter);
-  out.put_u32(irq_enabled);
-  out.put_u32(irq_reload);
-  out.put_u32(last_chr_address);
-}
-
-bool mapper_mmc3::load_state(StateReader& in) {
-  if (in.remaining() < static_cast<std::size_t>(state_size())) {
-    return false;
-  }
-  const i32 saved_mirroring = in.get_i32();
-  const u8 saved_select = in.get_u8();
-  u32 saved_prg[4], saved_chr[8];
-  for (u32& bank : saved_prg) {
-    bank = in.get_u32();
-  }
-  for (u32& bank : saved_chr) {
-    bank = in.get_u32();
-  }
-  const u32 saved_latch = in.get_u32();
-  const i32 saved_counter = in.get_i32();
-  const u32 saved_enabled = in.get_u32();
-  const u32 saved_reload = in.get_u32();
-  const u32 saved_last = in.get_u32();
-  // The latch is written from one byte and the counter reloads to at most
-  // latch + 1; chr_pointer records only pattern addresses.
-  if (!in.ok || !valid_mirroring(saved_mirroring) || saved_latch > 0xFF || saved_counter < 0 ||
-      saved_counter > 0x100 || saved_enabled > 1 || saved_reload > 1 || saved_last > 0x1FFF) {
-    return false;
-  }
-  mirroring = saved_mirroring;
-  bank_select = saved_select;
-  for (int i = 0; i < 4; ++i) {
-    prg_bank[i] = reduce_offset(saved_prg[i], memory_.prg_size);
-  }
-  for (int i = 0; i < 8; ++i) {
-    chr_bank[i] = reduce_absolute_chr(saved_chr[i], memory_.prg_size, memory_.chr_size);
-  }
-  irq_latch = saved_latch;
-  irq_counter = saved_counter;
-  irq_enabled = saved_enabled;
-  irq_reload = saved_reload;
-  last_chr_address = saved_last;
-  return true;
+// The latch is written from one byte and the counter reloads to at most
+// latch + 1; chr_pointer records only pattern addresses. CHR offsets include
+// the PRG size; below it lies only the power-up value 0.
+void mapper_mmc3::state_fields(StateVisitor& v) {
+  mirroring_field(v, mirroring);
+  v.u8_field(bank_select);
+  for (u32& bank : prg_bank)
+    v.bank_offset(bank, 0, memory_.prg_size);
+  for (u32& bank : chr_bank)
+    v.bank_offset(bank, memory_.prg_size, memory_.chr_size);
+  v.u32_field(irq_latch, 0, 0xFF);
+  v.i32_field(irq_counter, 0, 0x100);
+  v.u32_field(irq_enabled, 0, 1);
+  v.u32_field(irq_reload, 0, 1);
+  v.u32_field(last_chr_address, 0, 0x1FFF);
 }

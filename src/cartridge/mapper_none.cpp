@@ -32,18 +32,6 @@ const u8* mapper_none::chr_pointer(u16 address) {
   return (memory_.has_chr_rom ? memory_.chr_rom : memory_.pattern_ram) + address;
 }
 
-void mapper_none::save_state(StateWriter& out) {
-  out.put_i32(mirroring);
-}
-
-bool mapper_none::load_state(StateReader& in) {
-  if (in.remaining() < static_cast<std::size_t>(state_size())) {
-    return false;
-  }
-  const i32 saved_mirroring = in.get_i32();
-  if (!valid_mirroring(saved_mirroring)) {
-    return false;
-  }
-  mirroring = saved_mirroring;
-  return true;
+void mapper_none::state_fields(StateVisitor& v) {
+  mirroring_field(v, mirroring);
 }

@@ -36,24 +36,8 @@ const u8* mapper_prgswitch::chr_pointer(u16 address) {
   return (memory_.has_chr_rom ? memory_.chr_rom : memory_.pattern_ram) + address;
 }
 
-void mapper_prgswitch::save_state(StateWriter& out) {
-  out.put_i32(mirroring);
-  out.put_u32(prg_bank[0]);
-  out.put_u32(prg_bank[1]);
-}
-
-bool mapper_prgswitch::load_state(StateReader& in) {
-  if (in.remaining() < static_cast<std::size_t>(state_size())) {
-    return false;
-  }
-  const i32 saved_mirroring = in.get_i32();
-  const u32 low = in.get_u32();
-  const u32 high = in.get_u32();
-  if (!in.ok || !valid_mirroring(saved_mirroring)) {
-    return false;
-  }
-  mirroring = saved_mirroring;
-  prg_bank[0] = reduce_offset(low, memory_.prg_size);
-  prg_bank[1] = reduce_offset(high, memory_.prg_size);
-  return true;
+void mapper_prgswitch::state_fields(StateVisitor& v) {
+  mirroring_field(v, mirroring);
+  for (u32& bank : prg_bank)
+    v.bank_offset(bank, 0, memory_.prg_size);
 }

@@ -26,20 +26,8 @@ struct Session;
 constexpr char state_signature[] = "CorvelState";
 constexpr int state_signature_bytes = 11;
 constexpr u32 state_format = 1000;
-constexpr int state_memory_offset = 38;
 constexpr int state_memory_bytes = 32768;
-constexpr int state_mapper_offset = state_memory_offset + state_memory_bytes;  // 32806
 constexpr int state_fixed_bytes = 49578;  // everything but the mapper's block
-
-// Where the blocks of a state file lie for a board whose block is M bytes.
-struct StateLayout {
-  std::size_t mapper_offset;
-  std::size_t mapper_bytes;
-  std::size_t ppu_offset;
-  std::size_t apu_offset;
-  std::size_t total_bytes;
-};
-StateLayout state_layout(std::size_t mapper_bytes);
 
 // The file of a slot (1-4) beside the image: the image path without its
 // extension + "(N).sav". (It may live in the saves folder: see save_place.h.)

@@ -228,97 +228,40 @@ void ppu_write(Ppu& ppu, u16 address, u8 value) {
   }
 }
 
-void ppu_save(const Ppu& ppu, StateWriter& out) {
-  out.put_u8(ppu.ctrl);
-  out.put_u8(ppu.mask);
-  out.put_u8(ppu.status);
-  out.put_u8(ppu.oam_addr);
-  out.put_u8(ppu.reserved[0]);
-  out.put_u8(ppu.reserved[1]);
-  out.put_u32(ppu.write_toggle);
-  out.put_u8(ppu.read_buffer);
-  out.put_u16(ppu.vram_addr);
-  out.put_u16(ppu.temp_addr);
-  out.put_u8(ppu.fine_x);
-  for (u16 base : ppu.nametable_base) {
-    out.put_u16(base);
-  }
-  out.put_bytes(ppu.vram.get(), vram_bytes);
-  out.put_bytes(ppu.oam.get(), oam_bytes);
-}
-
-namespace {
-
-// Reads fields in order until the block runs out: a short block leaves the
-// field it ends in, and every field after it, as they were.
-struct FieldLoader {
-  StateReader& in;
-  bool ended = false;
-
-  bool fits(std::size_t count) {
-    ended = ended || in.remaining() < count;
-    return !ended;
-  }
-  void load(u8& field) {
-    if (fits(1)) {
-      field = in.get_u8();
-    }
-  }
-  void load(u16& field) {
-    if (fits(2)) {
-      field = in.get_u16();
-    }
-  }
-  void load(u32& field) {
-    if (fits(4)) {
-      field = in.get_u32();
-    }
-  }
-  void load(u8* bytes, std::size_t count) {
-    if (fits(count)) {
-      in.get_bytes(bytes, count);
-    }
-  }
-};
-
-}  // namespace
-
-void ppu_load(Ppu& ppu, StateReader& in) {
-  FieldLoader loader{in};
-  loader.load(ppu.ctrl);
-  loader.load(ppu.mask);
-  loader.load(ppu.status);
-  loader.load(ppu.oam_addr);
-  loader.load(ppu.reserved[0]);
-  loader.load(ppu.reserved[1]);
-  loader.load(ppu.write_toggle);
-  loader.load(ppu.read_buffer);
-  loader.load(ppu.vram_addr);
-  loader.load(ppu.temp_addr);
-  loader.load(ppu.fine_x);
+// The save block: the registers and scroll latches, the nametable bases,
+// then the whole of video memory and sprite memory. The write toggle, fine X
+// and the nametable bases index memories and tables, so they must hold
+// values the hardware can hold.
+void ppu_state(Ppu& ppu, StateVisitor& v) {
+  v.u8_field(ppu.ctrl);
+  v.u8_field(ppu.mask);
+  v.u8_field(ppu.status);
+  v.u8_field(ppu.oam_addr);
+  v.u8_field(ppu.reserved[0]);
+  v.u8_field(ppu.reserved[1]);
+  v.u32_field(ppu.write_toggle, 0, 1);
+  v.u8_field(ppu.read_buffer);
+  v.u16_field(ppu.vram_addr);
+  v.u16_field(ppu.temp_addr);
+  v.u8_field(ppu.fine_x, 7);
   for (u16& base : ppu.nametable_base) {
-    loader.load(base);
+    const u16 value = v.u16_field(base);
+    v.require(value >= 0x2000 && value <= 0x2C00 && (value & 0x3FF) == 0);
   }
-  loader.load(ppu.vram.get(), vram_bytes);
-  loader.load(ppu.oam.get(), oam_bytes);
+  v.bytes(ppu.vram.get(), vram_bytes);
+  v.bytes(ppu.oam.get(), oam_bytes);
 }
 
-bool ppu_state_valid(StateReader in) {
-  if (in.remaining() < static_cast<std::size_t>(ppu_state_bytes)) {
+void ppu_save(const Ppu& ppu, StateWriter& out) {
+  ppu_state(const_cast<Ppu&>(ppu), out);
+}
+
+bool ppu_load(Ppu& ppu, const u8* block, std::size_t size) {
+  StateChecker check(block, size);
+  ppu_state(ppu, check);
+  if (!check.complete())
     return false;
-  }
-  const u8* block = in.data + in.position;
-  if (block[ppu_write_toggle_offset] > 1 || block[ppu_write_toggle_offset + 1] != 0 ||
-      block[ppu_write_toggle_offset + 2] != 0 || block[ppu_write_toggle_offset + 3] != 0 ||
-      block[ppu_fine_x_offset] > 7) {
-    return false;
-  }
-  in.position += ppu_nametable_base_offset;
-  for (int i = 0; i < 4; ++i) {
-    const u16 base = in.get_u16();
-    if (base != 0x2000 && base != 0x2400 && base != 0x2800 && base != 0x2C00) {
-      return false;
-    }
-  }
+  StateApplier apply(block, size);
+  ppu_state(ppu, apply);
   return true;
 }

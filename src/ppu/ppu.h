@@ -3,13 +3,14 @@
 // the next line, the finished picture and the colour table.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 
 #include "core/types.h"
 
 struct Console;
-struct StateWriter;
-struct StateReader;
+class StateVisitor;
+class StateWriter;
 
 constexpr int screen_width = 256;
 constexpr int screen_height = 240;
@@ -17,10 +18,6 @@ constexpr int frame_buffer_bytes = screen_width * screen_height * 3;
 constexpr int vram_bytes = 16384;
 constexpr int oam_bytes = 256;
 constexpr int ppu_state_bytes = 16664;
-// Offsets of fields inside the save-state block.
-constexpr int ppu_write_toggle_offset = 6;
-constexpr int ppu_fine_x_offset = 15;
-constexpr int ppu_nametable_base_offset = 16;
 
 // One sprite chosen for the next line (an empty slot has oam_index 255).
 struct SpriteSlot {
@@ -81,11 +78,12 @@ void ppu_free(Ppu& ppu);
 u8 ppu_read(Ppu& ppu, u16 address);  // address $2000-$2007
 void ppu_write(Ppu& ppu, u16 address, u8 value);
 u16 ppu_map_address(const Ppu& ppu, u16 address);
+// The save block, each field once with its range (see core/state_io.h).
+void ppu_state(Ppu& ppu, StateVisitor& v);
 void ppu_save(const Ppu& ppu, StateWriter& out);
-void ppu_load(Ppu& ppu, StateReader& in);
-// Whether a saved block (read from its first byte) is whole and every field
-// lies in its range: the nametable bases, the write toggle and fine X.
-bool ppu_state_valid(StateReader in);
+// Checks a whole block and applies it; false, changing nothing, when it is
+// not one block or a field is out of its range.
+bool ppu_load(Ppu& ppu, const u8* block, std::size_t size);
 
 // The line renderers: each visible line's pixels, interleaved with CPU time.
 void render_background_line(Console& console, int line);

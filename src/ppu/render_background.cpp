@@ -290,7 +290,7 @@ struct OwedApuCycles {
   // Before a CPU step: pays if any owed call could find something due (with
   // a margin for the clock's rounding).
   void pay_if_due() {
-    if (count > 0 && apu.time + static_cast<float>(count) + 2.0f >= apu.fast_limit)
+    if (count > 0 && apu.time + static_cast<float>(count) + 2.0f >= apu.fast.limit)
       pay();
   }
 };
@@ -303,9 +303,9 @@ void pay_owed_apu_cycles(void* context) {
 // have something due), with the clock and limit as they stand.
 int first_paying_count(const Apu& apu) {
   const auto pays = [&apu](int count) {
-    return count > 0 && apu.time + static_cast<float>(count) + 2.0f >= apu.fast_limit;
+    return count > 0 && apu.time + static_cast<float>(count) + 2.0f >= apu.fast.limit;
   };
-  const double gap = static_cast<double>(apu.fast_limit) - static_cast<double>(apu.time) - 2.0;
+  const double gap = static_cast<double>(apu.fast.limit) - static_cast<double>(apu.time) - 2.0;
   if (!(gap < 65536.0))
     return 65536;  // further than any line reaches
   int count = gap < 1.0 ? 1 : static_cast<int>(std::ceil(gap));

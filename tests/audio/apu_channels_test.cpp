@@ -20,8 +20,8 @@ std::string duty_pattern(u8 duty) {
   std::string pattern(8, '?');
   for (int i = 0; i < 3 * 8 * 42; i++) {
     h.run_cycles(1);
-    pattern[h.apu.pulse1_duty_step] =
-        h.apu.pulse1_level == 15000 ? '1' : (h.apu.pulse1_level == 0 ? '0' : 'x');
+    pattern[h.apu.pulse[0].duty_step] =
+        h.apu.pulse[0].level == 15000 ? '1' : (h.apu.pulse[0].level == 0 ? '0' : 'x');
   }
   return pattern;
 }
@@ -49,11 +49,11 @@ TEST(ApuPulse, DutyStepLastsTwoTimerPeriods) {
     h.write(0x4002, static_cast<u8>(period));
     h.write(0x4003, static_cast<u8>(period >> 8));
     h.run_cycles(10);
-    const i32 due = h.apu.pulse1_due;
-    const i32 step = h.apu.pulse1_duty_step;
+    const i32 due = h.apu.pulse[0].due;
+    const i32 step = h.apu.pulse[0].duty_step;
     h.run_cycles(8 * (2 * period + 2));
-    EXPECT_EQ(h.apu.pulse1_due - due, 8 * (2 * period + 2)) << period;
-    EXPECT_EQ(h.apu.pulse1_duty_step, step) << period;
+    EXPECT_EQ(h.apu.pulse[0].due - due, 8 * (2 * period + 2)) << period;
+    EXPECT_EQ(h.apu.pulse[0].duty_step, step) << period;
   }
 }
 
@@ -64,24 +64,24 @@ TEST(ApuPulse, SilencedPulseFallsToZeroOnceAndWaitsJustAhead) {
   h.write(0x4006, 50);
   h.write(0x4007, 0x00);
   int guard = 0;
-  while (h.apu.pulse2_level == 0 && guard++ < 1000) {
+  while (h.apu.pulse[1].level == 0 && guard++ < 1000) {
     h.run_cycles(1);
   }
-  ASSERT_EQ(h.apu.pulse2_level, 15000);
+  ASSERT_EQ(h.apu.pulse[1].level, 15000);
   // The fall comes at the step that was already due, then the due clock
   // stays within one cycle ahead of the APU's.
-  const i32 due = h.apu.pulse2_due;
+  const i32 due = h.apu.pulse[1].due;
   h.write(0x4015, 0x01);
   while (h.apu.time <= static_cast<float>(due)) {
-    EXPECT_EQ(h.apu.pulse2_level, 15000);
+    EXPECT_EQ(h.apu.pulse[1].level, 15000);
     h.run_cycles(1);
   }
-  EXPECT_EQ(h.apu.pulse2_level, 0);
+  EXPECT_EQ(h.apu.pulse[1].level, 0);
   for (int i = 0; i < 500; i++) {
     h.run_cycles(1);
-    ASSERT_GE(static_cast<float>(h.apu.pulse2_due), h.apu.time);
-    ASSERT_LE(static_cast<float>(h.apu.pulse2_due), h.apu.time + 1.0f);
-    ASSERT_EQ(h.apu.pulse2_level, 0);
+    ASSERT_GE(static_cast<float>(h.apu.pulse[1].due), h.apu.time);
+    ASSERT_LE(static_cast<float>(h.apu.pulse[1].due), h.apu.time + 1.0f);
+    ASSERT_EQ(h.apu.pulse[1].level, 0);
   }
 }
 
@@ -115,13 +115,13 @@ TEST(ApuPulse, SilenceRules) {
     h.write(0x4002, static_cast<u8>(c.period));
     h.write(0x4003, c.length);
     h.run_cycles(10 * 29780);
-    const i32 step = h.apu.pulse1_duty_step;
+    const i32 step = h.apu.pulse[0].duty_step;
     h.run_cycles(3 * (2 * c.period + 2) + 1);  // three duty steps
-    const bool stepped = h.apu.pulse1_duty_step != step;
+    const bool stepped = h.apu.pulse[0].duty_step != step;
     EXPECT_EQ(stepped, c.sounding) << c.name;
     if (!c.sounding) {
-      EXPECT_EQ(h.apu.pulse1_level, 0) << c.name;
-      EXPECT_LE(static_cast<float>(h.apu.pulse1_due), h.apu.time + 1.0f) << c.name;
+      EXPECT_EQ(h.apu.pulse[0].level, 0) << c.name;
+      EXPECT_LE(static_cast<float>(h.apu.pulse[0].due), h.apu.time + 1.0f) << c.name;
     }
   }
 }
@@ -134,16 +134,16 @@ TEST(ApuTriangle, StepsEveryTimerPlusOneCyclesThroughItsSequence) {
   h.write(0x400B, 0x08);
   h.run_cycles(1);  // the linear counter loads at clock 0
   std::vector<int> change_cycles;
-  int last_step = h.apu.tri_step;
+  int last_step = h.apu.triangle.step;
   for (int cycle = 1; cycle <= 64 * 10; cycle++) {
     h.run_cycles(1);
-    if (h.apu.tri_step != last_step) {
-      EXPECT_EQ(h.apu.tri_step, (last_step + 1) & 31);
-      last_step = h.apu.tri_step;
+    if (h.apu.triangle.step != last_step) {
+      EXPECT_EQ(h.apu.triangle.step, (last_step + 1) & 31);
+      last_step = h.apu.triangle.step;
       change_cycles.push_back(cycle);
       // 0 up to 15, then 15 down to 0.
       const int value = last_step < 16 ? last_step : 31 - last_step;
-      EXPECT_EQ(h.apu.tri_level, value * 1024) << "step " << last_step;
+      EXPECT_EQ(h.apu.triangle.level, value * 1024) << "step " << last_step;
     }
   }
   ASSERT_EQ(change_cycles.size(), 64u);
@@ -173,22 +173,22 @@ TEST(ApuTriangle, UltrasonicOrCountedOutTriangleHoldsItsLevel) {
     h.write(0x400A, 50);
     h.write(0x400B, 0x08);
     h.run_cycles(1 + 51 * 5);  // a few steps up from the start
-    const int level_before = h.apu.tri_level;
+    const int level_before = h.apu.triangle.level;
     ASSERT_GT(level_before, 0);
     h.write(0x4015, c.enable);
     h.write(0x4008, c.linear);
     h.write(0x400A, static_cast<u8>(c.timer));
     h.write(0x400B, static_cast<u8>(0x08 | (c.timer >> 8)));
     h.run_cycles(7445);
-    const int level = h.apu.tri_level;
-    const int step = h.apu.tri_step;
+    const int level = h.apu.triangle.level;
+    const int step = h.apu.triangle.step;
     if (c.at_once) {
       EXPECT_EQ(level, level_before) << c.name;
     }
     h.run_cycles(2000);
-    EXPECT_EQ(h.apu.tri_level, level) << c.name;
-    EXPECT_EQ(h.apu.tri_step, step) << c.name;
-    EXPECT_EQ(h.apu.tri_due, static_cast<i32>(h.apu.time)) << c.name;
+    EXPECT_EQ(h.apu.triangle.level, level) << c.name;
+    EXPECT_EQ(h.apu.triangle.step, step) << c.name;
+    EXPECT_EQ(h.apu.triangle.due, static_cast<i32>(h.apu.time)) << c.name;
   }
 }
 
@@ -202,13 +202,13 @@ int noise_sequence_length(u8 mode) {
   h.run_cycles(1);
   std::vector<int> seen(1 << 15, -1);
   for (int shifts = 0; shifts < 40000; shifts++) {
-    const int value = h.apu.noise_shift;
+    const int value = h.apu.noise.shift;
     if (seen[value] >= 0) {
       return shifts - seen[value];
     }
     seen[value] = shifts;
     // The level follows bit 0 of the register: full volume when it is 0.
-    EXPECT_EQ(h.apu.noise_level, (value & 1) ? 0 : 15000) << shifts;
+    EXPECT_EQ(h.apu.noise.level, (value & 1) ? 0 : 15000) << shifts;
     h.run_cycles(4);
   }
   return -1;
@@ -232,9 +232,9 @@ TEST(ApuNoise, ShiftsAtTheTablePeriod) {
     h.write(0x400E, static_cast<u8>(index));
     h.write(0x400F, 0x00);
     h.run_cycles(5000);
-    const i32 due = h.apu.noise_due;
+    const i32 due = h.apu.noise.due;
     h.run_cycles(3 * periods[index]);
-    EXPECT_EQ(h.apu.noise_due - due, 3 * periods[index]) << index;
+    EXPECT_EQ(h.apu.noise.due - due, 3 * periods[index]) << index;
   }
 }
 
@@ -245,37 +245,37 @@ TEST(ApuNoise, SilentNoiseHoldsItsLevel) {
   h.write(0x400E, 0x00);
   h.write(0x400F, 0x00);
   int guard = 0;
-  while (h.apu.noise_level == 0 && guard++ < 1000) {
+  while (h.apu.noise.level == 0 && guard++ < 1000) {
     h.run_cycles(1);
   }
-  ASSERT_EQ(h.apu.noise_level, 15000);
+  ASSERT_EQ(h.apu.noise.level, 15000);
   h.write(0x4015, 0x00);
-  const int shift = h.apu.noise_shift;
+  const int shift = h.apu.noise.shift;
   h.run_cycles(1000);
-  EXPECT_EQ(h.apu.noise_level, 15000);
-  EXPECT_EQ(h.apu.noise_shift, shift);
+  EXPECT_EQ(h.apu.noise.level, 15000);
+  EXPECT_EQ(h.apu.noise.shift, shift);
 }
 
 TEST(ApuChunks, FirstChunkComesAfter89489CyclesAndMovesTheClocksBack) {
   ApuHarness h(true);
   h.run_cycles(89488);
   EXPECT_EQ(h.chunk_calls, 0);
-  const i32 irq_due = h.apu.seq_irq_due;
+  const i32 irq_due = h.apu.sequencer.irq_due;
   h.run_cycles(1);
   EXPECT_EQ(h.chunk_calls, 1);
   EXPECT_EQ(h.samples.size(), 2205u);
   EXPECT_EQ(h.apu.time, 0.0f);
-  EXPECT_EQ(h.apu.seq_irq_due, irq_due - 89489);
+  EXPECT_EQ(h.apu.sequencer.irq_due, irq_due - 89489);
 }
 
 TEST(ApuChunks, FrameEndsAtTheWholeClockButMovesBackByTheChunkOnly) {
   ApuHarness h(true);
   h.run_cycles(89480);
-  const i32 irq_due = h.apu.seq_irq_due;
+  const i32 irq_due = h.apu.sequencer.irq_due;
   apu_run(h.apu, 20.5f);
   EXPECT_EQ(h.chunk_calls, 1);
   EXPECT_EQ(h.apu.time, 11.5f);
-  EXPECT_EQ(h.apu.seq_irq_due, irq_due - 89489);
+  EXPECT_EQ(h.apu.sequencer.irq_due, irq_due - 89489);
 }
 
 TEST(ApuChunks, SurplusSamplesAddUpToASecondChunkInOneCall) {
@@ -305,7 +305,7 @@ TEST(ApuChunks, SoundOffNeverDeliversButStillInterrupts) {
   h.write(0x4003, 0x00);
   h.run_cycles(200000);
   EXPECT_EQ(h.chunk_calls, 0);
-  EXPECT_EQ(h.apu.pulse1_level, 0);
+  EXPECT_EQ(h.apu.pulse[0].level, 0);
   EXPECT_EQ(h.console.irq_pending, 1u);
 }
 

@@ -27,10 +27,10 @@ TEST(ApuSequencer, FirstFrameInterruptComesAtClock14890) {
   ApuHarness h(false);
   h.run_cycles(14890);
   EXPECT_EQ(h.console.irq_pending, 0u);
-  EXPECT_EQ(h.apu.seq_irq_step, 2);
+  EXPECT_EQ(h.apu.sequencer.irq_step, 2);
   h.run_cycles(1);
   EXPECT_EQ(h.console.irq_pending, 1u);
-  EXPECT_EQ(h.apu.seq_irq_step, 3);
+  EXPECT_EQ(h.apu.sequencer.irq_step, 3);
 }
 
 TEST(ApuSequencer, FrameInterruptRepeatsEvery29780Cycles) {
@@ -85,13 +85,13 @@ TEST(ApuSequencer, LengthCountersCountHalfFramesInBothModes) {
     h.write(0x400F, 0x08);
     h.write(0x4008, 0x00);
     h.run_cycles(c.cycles);
-    EXPECT_EQ(h.apu.pulse1_length, 254 - c.clocks) << int(c.frame_reg) << " " << c.cycles;
-    EXPECT_EQ(h.apu.pulse2_length, 254 - c.clocks);
-    EXPECT_EQ(h.apu.noise_length, 254 - c.clocks);
+    EXPECT_EQ(h.apu.pulse[0].length, 254 - c.clocks) << int(c.frame_reg) << " " << c.cycles;
+    EXPECT_EQ(h.apu.pulse[1].length, 254 - c.clocks);
+    EXPECT_EQ(h.apu.noise.length, 254 - c.clocks);
     // The triangle's count waits while a linear reload is requested: the
     // half-frame clock at clock 0 comes before the quarter-frame clock of the
     // same step, which does the reload and clears the request.
-    EXPECT_EQ(h.apu.tri_length, 254 - c.clocks + 1);
+    EXPECT_EQ(h.apu.triangle.length, 254 - c.clocks + 1);
   }
 }
 
@@ -100,7 +100,7 @@ TEST(ApuSequencer, LengthCounterStopsAtZero) {
   h.write(0x4015, 0x01);
   h.write(0x4003, 0x18);  // 2
   h.run_cycles(3 * frame_cycles);
-  EXPECT_EQ(h.apu.pulse1_length, 0);
+  EXPECT_EQ(h.apu.pulse[0].length, 0);
   EXPECT_EQ(apu_read_status(h.apu, 0x4015), 0);
 }
 
@@ -122,13 +122,13 @@ TEST(ApuSequencer, TriangleLengthHoldsWhileTheLinearReloadIsRequested) {
   h.write(0x4008, 0x80);  // control: the reload request never clears
   h.write(0x400B, 0x08);
   h.run_cycles(4 * frame_cycles);
-  EXPECT_EQ(h.apu.tri_length, 254);
-  EXPECT_EQ(h.apu.tri_linear, 0);
+  EXPECT_EQ(h.apu.triangle.length, 254);
+  EXPECT_EQ(h.apu.triangle.linear, 0);
   h.write(0x4008, 0x7F);  // reloads once more, then counts down
   h.run_cycles(frame_cycles);
   // Two half-frame clocks; the first still found the request set.
-  EXPECT_EQ(h.apu.tri_length, 253);
-  EXPECT_EQ(h.apu.tri_reload, 0);
+  EXPECT_EQ(h.apu.triangle.length, 253);
+  EXPECT_EQ(h.apu.triangle.reload, 0);
 }
 
 TEST(ApuSequencer, LinearCounterReloadsThenCountsDownQuarterFrames) {
@@ -136,11 +136,11 @@ TEST(ApuSequencer, LinearCounterReloadsThenCountsDownQuarterFrames) {
   h.write(0x4008, 0x05);
   h.write(0x400B, 0x08);
   h.run_cycles(1);  // quarter-frame at clock 0: reload
-  EXPECT_EQ(h.apu.tri_linear, 5);
-  EXPECT_EQ(h.apu.tri_reload, 0);
+  EXPECT_EQ(h.apu.triangle.linear, 5);
+  EXPECT_EQ(h.apu.triangle.reload, 0);
   for (int expected : {4, 3, 2, 1, 0, 0}) {
     h.run_cycles(7445);
-    EXPECT_EQ(h.apu.tri_linear, expected);
+    EXPECT_EQ(h.apu.triangle.linear, expected);
   }
 }
 
@@ -152,11 +152,11 @@ int clocks_to_silence(u8 reg0) {
   h.write(0x4003, 0x08);
   for (int clocks = 1; clocks <= 200; clocks++) {
     h.run_cycles(clocks == 1 ? 1 : 7445);
-    if (h.apu.pulse1_volume == 0) {
-      EXPECT_EQ(h.apu.pulse1_env_silent, 1);
+    if (h.apu.pulse[0].env.volume == 0) {
+      EXPECT_EQ(h.apu.pulse[0].env.silent, 1);
       return clocks;
     }
-    EXPECT_EQ(h.apu.pulse1_env_silent, 0);
+    EXPECT_EQ(h.apu.pulse[0].env.silent, 0);
   }
   return -1;
 }
@@ -182,11 +182,11 @@ TEST(ApuSequencer, LoopingEnvelopeRestartsAtFifteen) {
   int last = 15;
   for (int i = 0; i < 100; i++) {
     h.run_cycles(i == 0 ? 1 : 7445);
-    if (h.apu.pulse1_volume == 15 && last == 0) {
+    if (h.apu.pulse[0].env.volume == 15 && last == 0) {
       wraps++;
     }
-    last = h.apu.pulse1_volume;
-    EXPECT_LE(h.apu.pulse1_volume, 15);
+    last = h.apu.pulse[0].env.volume;
+    EXPECT_LE(h.apu.pulse[0].env.volume, 15);
   }
   EXPECT_GE(wraps, 2);
 }
@@ -196,11 +196,11 @@ TEST(ApuSequencer, ConstantVolumeClearsTheSilentFlag) {
   h.write(0x400C, 0x00);
   h.write(0x400F, 0x08);
   h.run_cycles(40 * 7445);
-  EXPECT_EQ(h.apu.noise_env_silent, 1);
+  EXPECT_EQ(h.apu.noise.env.silent, 1);
   h.write(0x400C, 0x17);
   h.run_cycles(7445);
-  EXPECT_EQ(h.apu.noise_env_silent, 0);
-  EXPECT_EQ(h.apu.noise_volume, 7);
+  EXPECT_EQ(h.apu.noise.env.silent, 0);
+  EXPECT_EQ(h.apu.noise.env.volume, 7);
 }
 
 // Sets pulse n's period and sweep, then gives it one half-frame clock.
@@ -237,17 +237,17 @@ TEST(ApuSequencer, SweepMovesThePeriodByItsShift) {
   };
   for (const Case& c : cases) {
     Apu apu = sweep_once(c.pulse, c.period, c.sweep);
-    const u8* reg = c.pulse == 1 ? apu.pulse1_reg : apu.pulse2_reg;
+    const u8* reg = c.pulse == 1 ? apu.pulse[0].reg : apu.pulse[1].reg;
     EXPECT_EQ(pulse_period(reg), c.result) << c.pulse << " " << c.period << " " << int(c.sweep);
     EXPECT_EQ(reg[3] & 0xF8, 0x08) << "length bits kept";
   }
 }
 
 TEST(ApuSequencer, SweepFlagsPeriodsBelowEight) {
-  EXPECT_EQ(sweep_once(1, 7, 0x81).pulse1_sweep_silent, 1);
-  EXPECT_EQ(sweep_once(2, 3, 0x81).pulse2_sweep_silent, 1);
-  EXPECT_EQ(sweep_once(1, 8, 0x81).pulse1_sweep_silent, 0);
-  EXPECT_EQ(sweep_once(1, 7, 0x01).pulse1_sweep_silent, 0);  // sweep off
+  EXPECT_EQ(sweep_once(1, 7, 0x81).pulse[0].sweep_silent, 1);
+  EXPECT_EQ(sweep_once(2, 3, 0x81).pulse[1].sweep_silent, 1);
+  EXPECT_EQ(sweep_once(1, 8, 0x81).pulse[0].sweep_silent, 0);
+  EXPECT_EQ(sweep_once(1, 7, 0x01).pulse[0].sweep_silent, 0);  // sweep off
 }
 
 TEST(ApuSequencer, SweepDividerSetsTheRate) {
@@ -260,7 +260,7 @@ TEST(ApuSequencer, SweepDividerSetsTheRate) {
   std::vector<int> periods;
   for (int i = 0; i < 7; i++) {
     h.run_cycles(i == 0 ? 1 : 2 * 7445);
-    periods.push_back(pulse_period(h.apu.pulse1_reg));
+    periods.push_back(pulse_period(h.apu.pulse[0].reg));
   }
   EXPECT_EQ(periods, (std::vector<int>{96, 96, 96, 144, 144, 144, 216}));
 }

@@ -16,12 +16,14 @@ namespace {
 
 void expect_same_state(const Apu& a, const Apu& b, long call) {
   ASSERT_EQ(a.time, b.time) << "call " << call;
-  const i32 fields_a[] = {a.pulse1_due,    a.pulse2_due, a.tri_due,          a.noise_due,   a.pulse1_level,
-                          a.pulse2_level,  a.tri_level,  a.noise_level,      a.noise_shift, a.tri_step,
-                          a.pulse1_length, a.tri_linear, a.pulse1_duty_step, a.seq_irq_due, a.seq_env_step};
-  const i32 fields_b[] = {b.pulse1_due,    b.pulse2_due, b.tri_due,          b.noise_due,   b.pulse1_level,
-                          b.pulse2_level,  b.tri_level,  b.noise_level,      b.noise_shift, b.tri_step,
-                          b.pulse1_length, b.tri_linear, b.pulse1_duty_step, b.seq_irq_due, b.seq_env_step};
+  const i32 fields_a[] = {a.pulse[0].due,       a.pulse[1].due,      a.triangle.due,      a.noise.due,
+                          a.pulse[0].level,     a.pulse[1].level,    a.triangle.level,    a.noise.level,
+                          a.noise.shift,        a.triangle.step,     a.pulse[0].length,   a.triangle.linear,
+                          a.pulse[0].duty_step, a.sequencer.irq_due, a.sequencer.env_step};
+  const i32 fields_b[] = {b.pulse[0].due,       b.pulse[1].due,      b.triangle.due,      b.noise.due,
+                          b.pulse[0].level,     b.pulse[1].level,    b.triangle.level,    b.noise.level,
+                          b.noise.shift,        b.triangle.step,     b.pulse[0].length,   b.triangle.linear,
+                          b.pulse[0].duty_step, b.sequencer.irq_due, b.sequencer.env_step};
   for (size_t i = 0; i < std::size(fields_a); i++) {
     ASSERT_EQ(fields_a[i], fields_b[i]) << "field " << i << " at call " << call;
   }
@@ -52,8 +54,8 @@ void run_differential(bool sound, unsigned stream, long calls) {
     const float cycles = sizes[random() % std::size(sizes)];
     shortcut.console.p = full.console.p = (random() % 50 == 0) ? flag_i : 0;
     apu_run(shortcut.apu, cycles);
-    full.apu.fast_limit = -1.0f;  // never skip a call
-    full.apu.silence_stale = 1;   // and always work out every channel's silence
+    full.apu.fast.limit = -1.0f;      // never skip a call
+    full.apu.fast.silence_stale = 1;  // and always work out every channel's silence
     apu_run(full.apu, cycles);
     ASSERT_EQ(shortcut.console.irq_pending, full.console.irq_pending) << "call " << call;
     shortcut.console.irq_pending = full.console.irq_pending = 0;
@@ -95,13 +97,12 @@ TEST(ApuShortcut, StateLoadTakesEffectAtTheNextCall) {
   silent.status_reg = 0;
   StateWriter out;
   apu_save_state(silent, out);
-  StateReader in(out.bytes.data(), out.bytes.size());
-  apu_load_state(h.apu, in);
+  ASSERT_TRUE(apu_load_state(h.apu, out.bytes_out.data(), out.bytes_out.size()));
   h.run_cycles(300);
-  EXPECT_EQ(h.apu.pulse1_level, 0);
-  const i32 step = h.apu.pulse1_duty_step;
+  EXPECT_EQ(h.apu.pulse[0].level, 0);
+  const i32 step = h.apu.pulse[0].duty_step;
   h.run_cycles(2000);
-  EXPECT_EQ(h.apu.pulse1_duty_step, step);
+  EXPECT_EQ(h.apu.pulse[0].duty_step, step);
 }
 
 // The renderer hands over the cycles of the dots in which the CPU runs nothing

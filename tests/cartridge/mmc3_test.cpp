@@ -274,8 +274,7 @@ TEST(Mmc3, StateSavedMidPeriodContinuesTheCount) {
 
   BoardFixture restored(4, kPrg, kChr);
   restored.console.p = 0x00;
-  StateReader in(out.bytes.data(), out.bytes.size());
-  ASSERT_TRUE(restored.board().load_state(in));
+  ASSERT_TRUE(restored.board().load_state(out.bytes_out.data(), out.bytes_out.size()));
   // The next fetch in the low half and the one after in the high half make
   // the edge that the original board would have seen.
   const std::vector<int> expected = lines_with_irq(original, 10);

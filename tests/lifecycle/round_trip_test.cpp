@@ -8,6 +8,7 @@
 #include "cartridge/boards.h"
 #include "core/console.h"
 #include "core/scheduler.h"
+#include "core/state_io.h"
 #include "lifecycle/save_state.h"
 #include "lifecycle/session.h"
 #include "lifecycle_support.h"
@@ -35,10 +36,12 @@ FrameSnapshot snapshot(Console& console) {
   FrameSnapshot shot;
   shot.picture.assign(console.ppu->frame_buffer.get(), console.ppu->frame_buffer.get() + frame_buffer_bytes);
   shot.memory.assign(console.memory.get(), console.memory.get() + 0x8000);
-  std::vector<u8> state = save_state_bytes(console);
-  StateLayout layout = state_layout(static_cast<std::size_t>(console.mapper->state_size()));
-  shot.mapper_block.assign(state.begin() + layout.mapper_offset, state.begin() + layout.ppu_offset);
-  shot.ppu_block.assign(state.begin() + layout.ppu_offset, state.begin() + layout.apu_offset);
+  StateWriter board;
+  console.mapper->save_state(board);
+  shot.mapper_block = board.bytes_out;
+  StateWriter ppu;
+  ppu_save(*console.ppu, ppu);
+  shot.ppu_block = ppu.bytes_out;
   shot.a = console.a;
   shot.x = console.x;
   shot.y = console.y;
@@ -61,9 +64,9 @@ std::vector<FrameSnapshot> run_and_record(Console& console, int frames) {
 }
 
 std::vector<u8> apu_block(Console& console) {
-  std::vector<u8> state = save_state_bytes(console);
-  StateLayout layout = state_layout(static_cast<std::size_t>(console.mapper->state_size()));
-  return std::vector<u8>(state.begin() + layout.apu_offset, state.end());
+  StateWriter apu;
+  apu_save_state(*console.apu, apu);
+  return apu.bytes_out;
 }
 
 std::string cartridge(const char* name) {

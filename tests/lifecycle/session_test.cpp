@@ -318,9 +318,7 @@ class failing_mapper : public mapper {
   u8 cpu_read(u16) override { return 0; }
   void cpu_write(u16, u8) override {}
   const u8* chr_pointer(u16) override { return zeros; }
-  void save_state(StateWriter&) override {}
-  bool load_state(StateReader&) override { return false; }
-  int state_size() const override { return 4; }
+  void state_fields(StateVisitor& v) override { mirroring_field(v, mirroring); }
 
  private:
   u8 zeros[16] = {};

@@ -34,9 +34,7 @@ class RecordingMapper : public mapper {
     fetches.push_back(address);
     return chr + (address & 0x1FFF);
   }
-  void save_state(StateWriter&) override {}
-  bool load_state(StateReader&) override { return true; }
-  int state_size() const override { return 0; }
+  void state_fields(StateVisitor&) override {}
 
   // Row r of tile t in pattern table `table` ($0000 or $1000).
   void set_row(int table, int tile, int row, u8 lo, u8 hi) {

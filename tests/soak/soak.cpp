@@ -89,7 +89,7 @@ struct SequencerWatch {
     const double advance = static_cast<double>(apu.time) - last_time;
     const long rebases = std::lround((cycles_per_frame - advance) / static_cast<double>(interrupt_period));
     offset += rebases * interrupt_period;
-    const long due = apu.seq_irq_due + offset;
+    const long due = apu.sequencer.irq_due + offset;
     const long elapsed = due - last_due;
     if (elapsed % sequencer_period != 0) {
       fault = "sequencer step moved by " + std::to_string(elapsed) + " cycles, not whole steps";
@@ -120,7 +120,7 @@ struct SequencerWatch {
       last_interrupt = at;
       ++interrupts;
     }
-    if ((last_step + steps) % 4 != apu.seq_irq_step) {
+    if ((last_step + steps) % 4 != apu.sequencer.irq_step) {
       fault = "sequencer step index out of order";
       return;
     }
@@ -130,8 +130,8 @@ struct SequencerWatch {
  private:
   void remember(const Apu& apu) {
     last_time = apu.time;
-    last_due = apu.seq_irq_due + offset;
-    last_step = apu.seq_irq_step;
+    last_due = apu.sequencer.irq_due + offset;
+    last_step = apu.sequencer.irq_step;
   }
 };
 

@@ -25,9 +25,7 @@ class test_mapper : public mapper {
     chr_log.push_back(address);
     return chr.data() + (address & 0x1FFF);
   }
-  void save_state(StateWriter&) override {}
-  bool load_state(StateReader&) override { return true; }
-  int state_size() const override { return 4; }
+  void state_fields(StateVisitor& v) override { mirroring_field(v, mirroring); }
 };
 
 // A powered-up console (sound off) on a test board whose reset vector points
