@@ -1,6 +1,7 @@
-// The seven cartridge boards. Each one keeps its switchable windows as byte
-// offsets into the console's rom_data, computed when a register is written,
-// so that a CPU read or a pattern fetch is a range test and one addition.
+// The seven cartridge boards. Each one turns its register writes into bank
+// windows: byte offsets into the console's rom_data of the four 8 KB windows
+// the CPU sees at $8000-$FFFF and the eight 1 KB windows of pattern memory.
+// A CPU read or a pattern fetch is then an index and one addition.
 //
 // Offsets are always reduced modulo the size of the ROM they address (PRG or
 // CHR) before they are stored, and the loader keeps a further rom_guard_bytes
@@ -18,57 +19,75 @@ inline u32 reduce_offset(u32 offset, u32 size) {
   return size == 0 ? 0 : offset % size;
 }
 
-// Pointers the read paths use, taken once the image and the PPU exist.
-struct BoardMemory {
-  const u8* rom = nullptr;      // rom_data: PRG first, then CHR
-  const u8* chr_rom = nullptr;  // rom + prg_size
-  u8* pattern_ram = nullptr;    // the PPU's first 8 KB, used when there is no CHR-ROM
+// What the CPU and the PPU see of the cartridge.
+struct BankWindows {
+  const u8* rom = nullptr;    // rom_data: PRG first, then CHR
+  u8* pattern_ram = nullptr;  // the PPU's first 8 KB, used when there is no CHR-ROM
   u32 prg_size = 0;
   u32 chr_size = 0;
-  bool has_chr_rom = false;
+  bool chr_rom = false;  // patterns come from CHR-ROM (else from pattern RAM)
+  u32 prg[4] = {};       // offsets of the 8 KB at $8000, $A000, $C000, $E000
+  u32 chr[8] = {};       // offsets of the 1 KB at PPU $0000, $0400, ... $1C00 (CHR-ROM starts at prg_size)
 };
 
-BoardMemory board_memory(Console& console);
+// The windows of a console's image: PRG windows at 0, CHR windows on the
+// first 8 KB of CHR-ROM.
+BankWindows bank_windows(Console& console);
+
+// `count` windows from window `first` show consecutive parts of rom_data
+// from offset on (8 KB parts for PRG, 1 KB parts for CHR).
+void map_prg(BankWindows& windows, int first, int count, u32 offset);
+void map_chr(BankWindows& windows, int first, int count, u32 offset);
+
+inline u8 window_read(const BankWindows& windows, u16 address) {
+  return windows.rom[windows.prg[(address >> 13) & 3] + (address & 0x1FFF)];
+}
+
+// The pattern byte at a PPU address, as chr_pointer gives it: above $1FFF
+// the start of video memory (callers pass only pattern addresses).
+inline const u8* window_pattern(const BankWindows& windows, u16 address) {
+  if (address > 0x1FFF)
+    return windows.pattern_ram;
+  if (!windows.chr_rom)
+    return windows.pattern_ram + address;
+  return windows.rom + windows.chr[address >> 10] + (address & 0x3FF);
+}
 
 class mapper_none : public mapper {
  public:
-  int init() override;
-  u8 cpu_read(u16 address) override;
-  void cpu_write(u16 address, u8 value) override;
-  const u8* chr_pointer(u16 address) override;
-  void state_fields(StateVisitor& v) override;
+  BankWindows windows;
 
- private:
-  BoardMemory memory_;
-  u32 upper_window_ = 0;  // $C000-$FFFF: 0 for a 16 KB PRG-ROM (a mirror), else 16384
+  int init() override;
+  u8 cpu_read(u16 address) override { return window_read(windows, address); }
+  void cpu_write(u16 address, u8 value) override;
+  const u8* chr_pointer(u16 address) override { return window_pattern(windows, address); }
+  void state_fields(StateVisitor& v) override;
 };
 
 class mapper_prgswitch : public mapper {
  public:
   u32 prg_bank[2] = {0, 0};  // offsets of the 16 KB at $8000 and at $C000
+  BankWindows windows;
 
   int init() override;
-  u8 cpu_read(u16 address) override;
+  u8 cpu_read(u16 address) override { return window_read(windows, address); }
   void cpu_write(u16 address, u8 value) override;
-  const u8* chr_pointer(u16 address) override;
+  const u8* chr_pointer(u16 address) override { return window_pattern(windows, address); }
   void state_fields(StateVisitor& v) override;
-
- private:
-  BoardMemory memory_;
+  void update_windows() override;
 };
 
 class mapper_axrom : public mapper {
  public:
   u32 prg_bank = 0;  // offset of the 32 KB at $8000
+  BankWindows windows;
 
   int init() override;
-  u8 cpu_read(u16 address) override;
+  u8 cpu_read(u16 address) override { return window_read(windows, address); }
   void cpu_write(u16 address, u8 value) override;
-  const u8* chr_pointer(u16 address) override;
+  const u8* chr_pointer(u16 address) override { return window_pattern(windows, address); }
   void state_fields(StateVisitor& v) override;
-
- private:
-  BoardMemory memory_;
+  void update_windows() override;
 };
 
 class mapper_mmc1 : public mapper {
@@ -78,17 +97,17 @@ class mapper_mmc1 : public mapper {
   u8 control = 0;
   u32 prg_bank[2] = {0, 0};  // offsets of the 16 KB at $8000 and $C000
   u32 chr_bank[2] = {0, 0};  // offsets (including prg_size) of the 4 KB at PPU $0000 and $1000
+  BankWindows windows;
 
   int init() override;
-  u8 cpu_read(u16 address) override;
+  u8 cpu_read(u16 address) override { return window_read(windows, address); }
   void cpu_write(u16 address, u8 value) override;
-  const u8* chr_pointer(u16 address) override;
+  const u8* chr_pointer(u16 address) override { return window_pattern(windows, address); }
   void state_fields(StateVisitor& v) override;
-  void state_loaded() override;
+  void update_windows() override;
 
  private:
   void deliver(u16 address, u8 value);
-  BoardMemory memory_;
 };
 
 class mapper_mmc3 : public mapper {
@@ -101,51 +120,64 @@ class mapper_mmc3 : public mapper {
   u32 irq_enabled = 0;
   u32 irq_reload = 0;
   u32 last_chr_address = 0;
+  BankWindows windows;
 
   int init() override;
-  u8 cpu_read(u16 address) override;
+  u8 cpu_read(u16 address) override { return window_read(windows, address); }
   void cpu_write(u16 address, u8 value) override;
   const u8* chr_pointer(u16 address) override;
   void state_fields(StateVisitor& v) override;
+  void update_windows() override;
 
  private:
   void bank_data(u8 value);
   void clock_counter();
   u32 chr_offset(u32 kilobyte_bank) const;
-  BoardMemory memory_;
 };
 
-// MMC2 (mapper 9) and MMC4 (mapper 10) differ only in the size of their
-// switchable PRG window: 8 KB at $8000 with the last 24 KB fixed, or 16 KB at
-// $8000 with the last 16 KB fixed. MMC4 is MMC2 with the larger window.
+// MMC2 (mapper 9) and MMC4 (mapper 10) share their registers and the latches
+// that switch pattern banks; they differ only in the size of their
+// switchable PRG window: 8 KB at $8000 with the last 24 KB fixed, or 16 KB
+// at $8000 with the last 16 KB fixed.
 struct LatchBoardState {
   u32 prg_bank = 0;                // offset in rom_data of the switchable PRG window
   u32 chr_bank[4] = {0, 0, 0, 0};  // from the start of CHR-ROM: FD/0, FE/0, FD/1, FE/1
   u32 latch0 = 0;                  // 0 ($FD) or 1 ($FE): indexes chr_bank[0..1]
   u32 latch1 = 2;                  // 2 ($FD) or 3 ($FE): indexes chr_bank[2..3]
+  u32 window = 0x2000;             // size of the switchable PRG window
 };
+
+// Power-up with a switchable window of `window` bytes; the register writes;
+// the pattern fetch that reads through the latched banks and moves the
+// latches; the state block; the PRG windows after a load.
+void latch_board_init(mapper& board, LatchBoardState& latch, BankWindows& windows, u32 window);
+void latch_board_write(mapper& board, LatchBoardState& latch, BankWindows& windows, u16 address, u8 value);
+const u8* latch_board_pattern(LatchBoardState& latch, const BankWindows& windows, u16 address);
+void latch_board_state(StateVisitor& v, mapper& board, LatchBoardState& latch, const BankWindows& windows);
+void latch_board_map(const LatchBoardState& latch, BankWindows& windows);
 
 class mapper_mmc2 : public mapper {
  public:
   LatchBoardState latch;
+  BankWindows windows;
 
   int init() override;
-  u8 cpu_read(u16 address) override;
-  void cpu_write(u16 address, u8 value) override;
-  const u8* chr_pointer(u16 address) override;
-  void state_fields(StateVisitor& v) override;
-
- protected:
-  // Powers up with a switchable window of `window` bytes at $8000.
-  void power_up_windows(u32 window);
-
- private:
-  BoardMemory memory_;
-  u32 window_ = 0x2000;  // size of the switchable PRG window
-  u32 fixed_base_ = 0;   // rom_data offset of what follows the window: max(0, prg_size - (32 KB - window))
+  u8 cpu_read(u16 address) override { return window_read(windows, address); }
+  void cpu_write(u16 address, u8 value) override { latch_board_write(*this, latch, windows, address, value); }
+  const u8* chr_pointer(u16 address) override { return latch_board_pattern(latch, windows, address); }
+  void state_fields(StateVisitor& v) override { latch_board_state(v, *this, latch, windows); }
+  void update_windows() override { latch_board_map(latch, windows); }
 };
 
-class mapper_mmc4 : public mapper_mmc2 {
+class mapper_mmc4 : public mapper {
  public:
+  LatchBoardState latch;
+  BankWindows windows;
+
   int init() override;
+  u8 cpu_read(u16 address) override { return window_read(windows, address); }
+  void cpu_write(u16 address, u8 value) override { latch_board_write(*this, latch, windows, address, value); }
+  const u8* chr_pointer(u16 address) override { return latch_board_pattern(latch, windows, address); }
+  void state_fields(StateVisitor& v) override { latch_board_state(v, *this, latch, windows); }
+  void update_windows() override { latch_board_map(latch, windows); }
 };

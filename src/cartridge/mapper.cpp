@@ -81,15 +81,25 @@ u32 fit_bank(u32 value, u32 bank_size, u32 rom_size) {
   }
 }
 
-BoardMemory board_memory(Console& console) {
-  BoardMemory memory;
-  memory.rom = console.rom_data.data();
-  memory.prg_size = console.prg_size;
-  memory.chr_size = console.chr_size;
-  memory.chr_rom = memory.rom + console.prg_size;
-  memory.has_chr_rom = console.chr_size != 0;
-  memory.pattern_ram = console.ppu ? console.ppu->vram.get() : nullptr;
-  return memory;
+BankWindows bank_windows(Console& console) {
+  BankWindows windows;
+  windows.rom = console.rom_data.data();
+  windows.prg_size = console.prg_size;
+  windows.chr_size = console.chr_size;
+  windows.chr_rom = console.chr_size != 0;
+  windows.pattern_ram = console.ppu ? console.ppu->vram.get() : nullptr;
+  map_chr(windows, 0, 8, console.prg_size);
+  return windows;
+}
+
+void map_prg(BankWindows& windows, int first, int count, u32 offset) {
+  for (int i = 0; i < count; ++i)
+    windows.prg[first + i] = offset + 0x2000u * static_cast<u32>(i);
+}
+
+void map_chr(BankWindows& windows, int first, int count, u32 offset) {
+  for (int i = 0; i < count; ++i)
+    windows.chr[first + i] = offset + 0x400u * static_cast<u32>(i);
 }
 
 void mapper::save_state(StateWriter& out) {
@@ -103,7 +113,7 @@ bool mapper::load_state(const u8* block, std::size_t size) {
     return false;
   StateApplier apply(block, size);
   state_fields(apply);
-  state_loaded();
+  update_windows();
   return true;
 }
 

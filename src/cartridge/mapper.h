@@ -57,9 +57,10 @@ class mapper {
   // The state block's fields, each once, in order, with its range: the
   // mirroring first, then the board's own (see core/state_io.h).
   virtual void state_fields(StateVisitor& v) = 0;
-  // After a block was applied: whatever follows from the registers (the
-  // published pattern halves) is worked out again.
-  virtual void state_loaded() {}
+  // Works out what follows from the board's registers: its bank windows and
+  // the published pattern halves. After a state block is applied, and
+  // whenever the board's own registers change.
+  virtual void update_windows() {}
 };
 
 // The mirroring code as the first field of every board's block.

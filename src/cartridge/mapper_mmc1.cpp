@@ -16,26 +16,19 @@
 int mapper_mmc1::init() {
   name = "MMC1";
   number = 1;
-  memory_ = board_memory(*console);
+  windows = bank_windows(*console);
   shift_reg = 0;
   shift_count = 0;
   control = 0;
   prg_bank[0] = 0;
-  prg_bank[1] = memory_.prg_size - 0x4000;
+  prg_bank[1] = windows.prg_size - 0x4000;
   apply_mirroring(*console->ppu);
-  if (memory_.has_chr_rom) {
-    chr_bank[0] = memory_.prg_size;
-    chr_bank[1] = memory_.prg_size;
+  if (windows.chr_rom) {
+    chr_bank[0] = windows.prg_size;
+    chr_bank[1] = windows.prg_size;
   }
-  publish_pattern_halves(*this);
+  update_windows();
   return 1;
-}
-
-u8 mapper_mmc1::cpu_read(u16 address) {
-  if (address < 0xC000) {
-    return memory_.rom[prg_bank[0] + (address - 0x8000)];
-  }
-  return memory_.rom[prg_bank[1] + (address - 0xC000)];
 }
 
 void mapper_mmc1::cpu_write(u16 address, u8 value) {
@@ -57,8 +50,8 @@ void mapper_mmc1::cpu_write(u16 address, u8 value) {
 }
 
 void mapper_mmc1::deliver(u16 address, u8 value) {
-  const u32 prg = memory_.prg_size;
-  const u32 chr = memory_.chr_size;
+  const u32 prg = windows.prg_size;
+  const u32 chr = windows.chr_size;
   switch ((address >> 13) & 3) {
     case 0:  // $8000: control
       control = value;
@@ -95,20 +88,7 @@ void mapper_mmc1::deliver(u16 address, u8 value) {
       }
       break;
   }
-  publish_pattern_halves(*this);
-}
-
-const u8* mapper_mmc1::chr_pointer(u16 address) {
-  if (address > 0x1FFF) {
-    return memory_.pattern_ram;
-  }
-  if (!memory_.has_chr_rom) {
-    return memory_.pattern_ram + address;
-  }
-  if (address < 0x1000) {
-    return memory_.rom + chr_bank[0] + address;
-  }
-  return memory_.rom + chr_bank[1] + (address - 0x1000);
+  update_windows();
 }
 
 // The serial register holds at most four bits between writes, and the
@@ -120,11 +100,15 @@ void mapper_mmc1::state_fields(StateVisitor& v) {
   v.require((bits >> count) == 0);
   v.u8_field(control, 0x1F);
   for (u32& bank : prg_bank)
-    v.bank_offset(bank, 0, memory_.prg_size);
+    v.bank_offset(bank, 0, windows.prg_size);
   for (u32& bank : chr_bank)
-    v.bank_offset(bank, memory_.prg_size, memory_.chr_size);
+    v.bank_offset(bank, windows.prg_size, windows.chr_size);
 }
 
-void mapper_mmc1::state_loaded() {
+void mapper_mmc1::update_windows() {
+  map_prg(windows, 0, 2, prg_bank[0]);
+  map_prg(windows, 2, 2, prg_bank[1]);
+  map_chr(windows, 0, 4, chr_bank[0]);
+  map_chr(windows, 4, 4, chr_bank[1]);
   publish_pattern_halves(*this);
 }

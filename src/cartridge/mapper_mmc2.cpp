@@ -16,74 +16,73 @@
 #include "core/state_io.h"
 #include "ppu/ppu.h"
 
-// MMC2.
-
 int mapper_mmc2::init() {
   name = "MMC2";
   number = 9;
-  power_up_windows(0x2000);
+  latch_board_init(*this, latch, windows, 0x2000);
   return 1;
 }
 
-void mapper_mmc2::power_up_windows(u32 window) {
-  memory_ = board_memory(*console);
-  latch = LatchBoardState{};
-  window_ = window;
-  const u32 fixed = 0x8000 - window;
-  fixed_base_ = memory_.prg_size > fixed ? memory_.prg_size - fixed : 0;
-  apply_mirroring(*console->ppu);
+int mapper_mmc4::init() {
+  name = "MMC4";
+  number = 10;
+  latch_board_init(*this, latch, windows, 0x4000);
+  return 1;
 }
 
-u8 mapper_mmc2::cpu_read(u16 address) {
-  const u32 offset = address - 0x8000u;
-  if (offset < window_) {
-    return memory_.rom[latch.prg_bank + offset];
-  }
-  return memory_.rom[fixed_base_ + (offset - window_)];
+void latch_board_init(mapper& board, LatchBoardState& latch, BankWindows& windows, u32 window) {
+  windows = bank_windows(*board.console);
+  latch = LatchBoardState{};
+  latch.window = window;
+  latch_board_map(latch, windows);
+  apply_mirroring(*board.console->ppu);
+}
+
+// The switchable window at $8000, then the fixed part: what follows it up to
+// the end of the image (from 0 when the image is smaller than that).
+void latch_board_map(const LatchBoardState& latch, BankWindows& windows) {
+  const int switchable = static_cast<int>(latch.window / 0x2000);
+  const u32 fixed = 0x8000 - latch.window;
+  map_prg(windows, 0, switchable, latch.prg_bank);
+  map_prg(windows, switchable, 4 - switchable, windows.prg_size > fixed ? windows.prg_size - fixed : 0);
 }
 
 // $A000 selects the PRG bank; $B000-$E000 the four CHR banks; $F000 the
 // nametable arrangement.
-void mapper_mmc2::cpu_write(u16 address, u8 value) {
-  const u32 bank = reduce_offset((value & 0x1Fu) * 0x1000u, memory_.chr_size);
+void latch_board_write(mapper& board, LatchBoardState& latch, BankWindows& windows, u16 address, u8 value) {
+  const u32 bank = reduce_offset((value & 0x1Fu) * 0x1000u, windows.chr_size);
   switch (address & 0xF000) {
     case 0xA000:
-      latch.prg_bank = reduce_offset((value & 0x0Fu) * window_, memory_.prg_size);
+      latch.prg_bank = reduce_offset((value & 0x0Fu) * latch.window, windows.prg_size);
+      latch_board_map(latch, windows);
       break;
     case 0xB000:
-      latch.chr_bank[0] = bank;
-      break;
     case 0xC000:
-      latch.chr_bank[1] = bank;
-      break;
     case 0xD000:
-      latch.chr_bank[2] = bank;
-      break;
     case 0xE000:
-      latch.chr_bank[3] = bank;
+      latch.chr_bank[((address >> 12) & 0xF) - 0xB] = bank;
       break;
     case 0xF000:
-      mirroring = value & 1;
-      apply_mirroring(*console->ppu);
+      board.mirroring = value & 1;
+      apply_mirroring(*board.console->ppu);
       break;
     default:
       break;
   }
 }
 
-const u8* mapper_mmc2::chr_pointer(u16 address) {
+const u8* latch_board_pattern(LatchBoardState& latch, const BankWindows& windows, u16 address) {
   if (address > 0x1FFF) {
-    return memory_.pattern_ram;
+    return windows.pattern_ram;
   }
   // Read through the banks as they stand, then let the address move the
   // latches.
   const u8* byte;
-  if (!memory_.has_chr_rom) {
-    byte = memory_.pattern_ram + address;
-  } else if (address < 0x1000) {
-    byte = memory_.chr_rom + latch.chr_bank[latch.latch0] + address;
+  if (!windows.chr_rom) {
+    byte = windows.pattern_ram + address;
   } else {
-    byte = memory_.chr_rom + latch.chr_bank[latch.latch1] + (address - 0x1000);
+    const u32 bank = latch.chr_bank[address < 0x1000 ? latch.latch0 : latch.latch1];
+    byte = windows.rom + windows.prg_size + bank + (address & 0x0FFF);
   }
   switch (address & 0x1FF0) {
     case 0x0FD0:
@@ -106,20 +105,11 @@ const u8* mapper_mmc2::chr_pointer(u16 address) {
 
 // The latches index the CHR fields: anything but their two values would read
 // outside them.
-void mapper_mmc2::state_fields(StateVisitor& v) {
-  mirroring_field(v, mirroring);
-  v.bank_offset(latch.prg_bank, 0, memory_.prg_size);
+void latch_board_state(StateVisitor& v, mapper& board, LatchBoardState& latch, const BankWindows& windows) {
+  mirroring_field(v, board.mirroring);
+  v.bank_offset(latch.prg_bank, 0, windows.prg_size);
   for (u32& bank : latch.chr_bank)
-    v.bank_offset(bank, 0, memory_.chr_size);
+    v.bank_offset(bank, 0, windows.chr_size);
   v.u32_field(latch.latch0, 0, 1);
   v.u32_field(latch.latch1, 2, 3);
-}
-
-// MMC4.
-
-int mapper_mmc4::init() {
-  name = "MMC4";
-  number = 10;
-  power_up_windows(0x4000);
-  return 1;
 }

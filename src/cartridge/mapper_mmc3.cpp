@@ -15,34 +15,38 @@
 int mapper_mmc3::init() {
   name = "MMC3";
   number = 4;
-  memory_ = board_memory(*console);
+  windows = bank_windows(*console);
   for (u32& bank : chr_bank) {
     bank = 0;
   }
   // The second-last 8 KB at $8000-$DFFF and the last at $E000 until the
   // program selects banks.
-  prg_bank[0] = prg_bank[1] = prg_bank[2] = memory_.prg_size - 0x4000;
-  prg_bank[3] = memory_.prg_size - 0x2000;
+  prg_bank[0] = prg_bank[1] = prg_bank[2] = windows.prg_size - 0x4000;
+  prg_bank[3] = windows.prg_size - 0x2000;
   bank_select = 0;
   irq_latch = 0;
   irq_counter = 0;
   irq_enabled = 0;
   irq_reload = 0;
   last_chr_address = 0;
+  update_windows();
   apply_mirroring(*console->ppu);
   return 1;
 }
 
-u8 mapper_mmc3::cpu_read(u16 address) {
-  return memory_.rom[prg_bank[(address - 0x8000) >> 13] + (address & 0x1FFF)];
+u32 mapper_mmc3::chr_offset(u32 kilobyte_bank) const {
+  return windows.prg_size + reduce_offset(kilobyte_bank * 0x400u, windows.chr_size);
 }
 
-u32 mapper_mmc3::chr_offset(u32 kilobyte_bank) const {
-  return memory_.prg_size + reduce_offset(kilobyte_bank * 0x400u, memory_.chr_size);
+void mapper_mmc3::update_windows() {
+  for (int i = 0; i < 4; ++i)
+    map_prg(windows, i, 1, prg_bank[i]);
+  for (int i = 0; i < 8; ++i)
+    map_chr(windows, i, 1, chr_bank[i]);
 }
 
 void mapper_mmc3::bank_data(u8 value) {
-  const u32 prg = memory_.prg_size;
+  const u32 prg = windows.prg_size;
   // CHR inversion swaps the two 4 KB halves the registers address.
   const int half = (bank_select & 0x80) ? 4 : 0;
   switch (bank_select & 7) {
@@ -82,6 +86,7 @@ void mapper_mmc3::cpu_write(u16 address, u8 value) {
       break;
     case 0x8001:
       bank_data(value);
+      update_windows();
       break;
     case 0xA000:
       mirroring = value & 1;
@@ -122,16 +127,13 @@ void mapper_mmc3::clock_counter() {
 
 const u8* mapper_mmc3::chr_pointer(u16 address) {
   if (address > 0x1FFF) {
-    return memory_.pattern_ram;
+    return windows.pattern_ram;
   }
   if ((last_chr_address & 0x1000) == 0 && (address & 0x1000) != 0) {
     clock_counter();
   }
   last_chr_address = address;
-  if (!memory_.has_chr_rom) {
-    return memory_.pattern_ram + address;
-  }
-  return memory_.rom + chr_bank[address >> 10] + (address & 0x3FF);
+  return window_pattern(windows, address);
 }
 
 // The latch is written from one byte and the counter reloads to at most
@@ -141,9 +143,9 @@ void mapper_mmc3::state_fields(StateVisitor& v) {
   mirroring_field(v, mirroring);
   v.u8_field(bank_select);
   for (u32& bank : prg_bank)
-    v.bank_offset(bank, 0, memory_.prg_size);
+    v.bank_offset(bank, 0, windows.prg_size);
   for (u32& bank : chr_bank)
-    v.bank_offset(bank, memory_.prg_size, memory_.chr_size);
+    v.bank_offset(bank, windows.prg_size, windows.chr_size);
   v.u32_field(irq_latch, 0, 0xFF);
   v.i32_field(irq_counter, 0, 0x100);
   v.u32_field(irq_enabled, 0, 1);

@@ -9,28 +9,15 @@
 int mapper_none::init() {
   name = "None";
   number = 0;
-  memory_ = board_memory(*console);
-  upper_window_ = memory_.prg_size < 32000 ? 0 : 0x4000;
+  windows = bank_windows(*console);
+  map_prg(windows, 0, 2, 0);
+  map_prg(windows, 2, 2, windows.prg_size < 32000 ? 0 : 0x4000);
   apply_mirroring(*console->ppu);
   publish_pattern_halves(*this);
   return 1;
 }
 
-u8 mapper_none::cpu_read(u16 address) {
-  if (address < 0xC000) {
-    return memory_.rom[address - 0x8000];
-  }
-  return memory_.rom[upper_window_ + (address - 0xC000)];
-}
-
 void mapper_none::cpu_write(u16, u8) {}
-
-const u8* mapper_none::chr_pointer(u16 address) {
-  if (address > 0x1FFF) {
-    return memory_.pattern_ram;
-  }
-  return (memory_.has_chr_rom ? memory_.chr_rom : memory_.pattern_ram) + address;
-}
 
 void mapper_none::state_fields(StateVisitor& v) {
   mirroring_field(v, mirroring);

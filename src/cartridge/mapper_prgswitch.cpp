@@ -10,34 +10,27 @@
 int mapper_prgswitch::init() {
   name = "PRG-Switch";
   number = 2;
-  memory_ = board_memory(*console);
+  windows = bank_windows(*console);
   prg_bank[0] = 0;
-  prg_bank[1] = memory_.prg_size - 0x4000;
+  prg_bank[1] = windows.prg_size - 0x4000;
+  update_windows();
   apply_mirroring(*console->ppu);
   publish_pattern_halves(*this);
   return 1;
 }
 
-u8 mapper_prgswitch::cpu_read(u16 address) {
-  if (address < 0xC000) {
-    return memory_.rom[prg_bank[0] + (address - 0x8000)];
-  }
-  return memory_.rom[prg_bank[1] + (address - 0xC000)];
-}
-
 void mapper_prgswitch::cpu_write(u16, u8 value) {
-  prg_bank[0] = reduce_offset(fit_bank(value, 0x4000, memory_.prg_size), memory_.prg_size);
-}
-
-const u8* mapper_prgswitch::chr_pointer(u16 address) {
-  if (address > 0x1FFF) {
-    return memory_.pattern_ram;
-  }
-  return (memory_.has_chr_rom ? memory_.chr_rom : memory_.pattern_ram) + address;
+  prg_bank[0] = reduce_offset(fit_bank(value, 0x4000, windows.prg_size), windows.prg_size);
+  map_prg(windows, 0, 2, prg_bank[0]);
 }
 
 void mapper_prgswitch::state_fields(StateVisitor& v) {
   mirroring_field(v, mirroring);
   for (u32& bank : prg_bank)
-    v.bank_offset(bank, 0, memory_.prg_size);
+    v.bank_offset(bank, 0, windows.prg_size);
+}
+
+void mapper_prgswitch::update_windows() {
+  map_prg(windows, 0, 2, prg_bank[0]);
+  map_prg(windows, 2, 2, prg_bank[1]);
 }

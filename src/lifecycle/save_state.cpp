@@ -81,7 +81,7 @@ bool load_state_bytes(Console& console, const u8* data, std::size_t size) {
   apu_before_load(*console.apu);
   StateApplier apply(data, size);
   state_file(console, apply);
-  console.mapper->state_loaded();
+  console.mapper->update_windows();
   apu_after_load(*console.apu);
   idle_loop_forget(console);  // the banks may have moved
   return true;

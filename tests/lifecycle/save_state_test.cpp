@@ -196,12 +196,13 @@ void golden_pattern(Console& console) {
     b->irq_enabled = 1;
     b->irq_reload = 1;
     b->last_chr_address = 0x1FF0;
-  } else if (auto* b = dynamic_cast<mapper_mmc2*>(&board)) {
-    b->latch.prg_bank = 0x6000;
+  } else if (auto* mmc2 = dynamic_cast<mapper_mmc2*>(&board); mmc2 || dynamic_cast<mapper_mmc4*>(&board)) {
+    LatchBoardState& latch = mmc2 ? mmc2->latch : dynamic_cast<mapper_mmc4*>(&board)->latch;
+    latch.prg_bank = 0x6000;
     for (int i = 0; i < 4; ++i)
-      b->latch.chr_bank[i] = 0x1000u * (i + 1);
-    b->latch.latch0 = 1;
-    b->latch.latch1 = 2;
+      latch.chr_bank[i] = 0x1000u * (i + 1);
+    latch.latch0 = 1;
+    latch.latch1 = 2;
   }
 }
 
