@@ -90,3 +90,11 @@ bool ppu_state_valid(StateReader in);
 // The line renderers: each visible line's pixels, interleaved with CPU time.
 void render_background_line(Console& console, int line);
 void render_sprites_line(Console& console, int line);
+// The pre-render line's first 320 dots: the pattern fetches of a visible
+// line, with nothing drawn; the sprite slots start the frame empty.
+void render_prerender_line(Console& console);
+
+// Pattern address fetched for a sprite slot with no sprite: the hardware
+// fetches tile $FF there, and boards that watch the PPU address bus (MMC3)
+// see it.
+constexpr u16 empty_sprite_slot_address = 0x1FF0;

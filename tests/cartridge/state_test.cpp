@@ -178,10 +178,25 @@ TEST(BoardState, Mmc3Layout) {
   }
   EXPECT_EQ(get_u32(bytes, 21 + 4 * 6), kPrg + 13 * 1024);  // inverted R1 at $1800
   EXPECT_EQ(get_u32(bytes, 53), 9u);                        // latch
-  EXPECT_EQ(get_u32(bytes, 57), 9u);                        // counter: reloaded to 10, then one edge
+  EXPECT_EQ(get_u32(bytes, 57), 8u);                        // counter: reloaded to 9, then one edge
   EXPECT_EQ(get_u32(bytes, 61), 1u);                        // enabled
   EXPECT_EQ(get_u32(bytes, 65), 0u);                        // reload done
   EXPECT_EQ(get_u32(bytes, 69), 0x1000u);                   // last pattern address
+}
+
+// Earlier builds reloaded the counter to latch + 1, so their states may hold
+// $100; such a state loads, and the counter counts down from there.
+TEST(BoardState, Mmc3CounterAtLatchPlusOneFromEarlierBuildsLoads) {
+  BoardFixture source(4, kPrg, kChr);
+  source.board().cpu_write(0xC000, 0xFF);
+  std::vector<u8> bytes = saved(source.board());
+  put_u32(bytes, 57, 0x100);
+  BoardFixture target(4, kPrg, kChr);
+  ASSERT_TRUE(load(target.board(), bytes));
+  auto& mmc3 = target.as<mapper_mmc3>();
+  EXPECT_EQ(mmc3.irq_counter, 0x100);
+  target.board().chr_pointer(0x1000);
+  EXPECT_EQ(mmc3.irq_counter, 0xFF);
 }
 
 TEST(BoardState, LatchBoardLayoutKeepsChrOffsetsFromTheChrStart) {
@@ -233,7 +248,7 @@ TEST(BoardState, OutOfRangeFieldsAreRefusedAndChangeNothing) {
       {"MMC3 mirroring", 4, 0, 4, 7},
       {"MMC3 latch wider than a byte", 4, 53, 4, 256},
       {"MMC3 counter negative", 4, 57, 4, 0xFFFFFFFF},
-      {"MMC3 counter past latch + 1", 4, 57, 4, 257},
+      {"MMC3 counter past $100", 4, 57, 4, 257},
       {"MMC3 enabled not 0/1", 4, 61, 4, 2},
       {"MMC3 reload not 0/1", 4, 65, 4, 0x80000000},
       {"MMC3 last address not a pattern address", 4, 69, 4, 0x2000},
