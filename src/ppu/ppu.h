@@ -94,7 +94,10 @@ void render_sprites_line(Console& console, int line);
 // line, with nothing drawn; the sprite slots start the frame empty.
 void render_prerender_line(Console& console);
 
-// Pattern address fetched for a sprite slot with no sprite: the hardware
-// fetches tile $FF there, and boards that watch the PPU address bus (MMC3)
-// see it.
+// Pattern address fetched for a sprite slot with no sprite: tile $FF, and
+// boards that watch the PPU address bus (MMC3) see it. It is always taken
+// from the table at $1000. (The hardware takes it from the sprites' own
+// table: with 8x8 sprites at $0000 and the background at $1000, its A12
+// falls on every line, while here it stays high through lines without
+// sprites, and an MMC3 counts no edge on them.)
 constexpr u16 empty_sprite_slot_address = 0x1FF0;
