@@ -1,27 +1,36 @@
 ; The MMC3 scanline counter, measured from a running frame. Background
 ; patterns come from $0000 and sprite patterns from $1000, so PPU address
 ; line A12 rises once per rendered line, at the line's first sprite fetch
-; (just after its 256 pixels), and the counter counts lines.
+; (264 dots into the line, after its 256 pixels and 8 dots of the sprite
+; stage), and the counter counts lines. The pre-render line fetches as a
+; visible line does and gives the first edge of the frame.
 ;
 ; The main loop counts iterations of a fixed-length loop. The NMI and IRQ
 ; handlers, both of fixed length, log each event with the loop count at
 ; that moment; the NMI handler also reloads the counter for the new frame
 ; ($C000 latch, $C001 reload, $E001 or $E000). Each phase runs until its
-; third NMI, then the log of the last whole frame (second NMI to third NMI)
-; is checked: the number of IRQs, the line the first one lands on, and the
-; lines between consecutive ones, in loop iterations.
+; third NMI, then the log of the last whole frame (second NMI to third NMI;
+; the log starts afresh at the second) is checked: the number of IRQs, the
+; line the first one lands on, and the lines between consecutive ones, in
+; loop iterations.
 ;
 ; Timing (CPU cycles; 341 dots per line, 3 dots per cycle):
 ;   loop: 8 cycles per iteration, 18 once every 256: 8.039 on average
-;   NMI handler, entry to RTI: 127 cycles. IRQ handler: 70 cycles.
-;   The NMI comes 361 dots into the frame; line 0 starts 7502 dots in.
-;   With latch N the first IRQ lands on line N + 1 (the edge of line 0
-;   reloads the counter to N + 1), the next N + 2 lines later.
-;   Latch 20: first IRQ (7502 + 21 * 341 + 256 - 361) / 3 - 127 cycles after
-;   the NMI's log entry = 588 iterations; the gap 22 lines = 302 iterations;
-;   10 IRQs per frame (lines 21, 43, ... 219).
-;   Latch 0: first on line 1 = 305 iterations; gap 2 lines = 20 iterations;
-;   120 IRQs per frame (every odd line).
+;   NMI handler, entry to RTI: 158 cycles. IRQ handler: 81 cycles.
+;   The NMI comes 361 dots into the frame; the pre-render line starts 7161
+;   dots in, line L at 7502 + 341 L.
+;   With latch N the pre-render line's edge loads the counter with N, and
+;   the first IRQ lands N edges later, on line N - 1; the next N + 1 lines
+;   later. Latch 0 requests on every edge, the pre-render line's included.
+;   Latch 20: first IRQ on line 19, (7502 + 19 * 341 + 264 - 361) / 3 - 158
+;   cycles after the NMI's log entry = 556 iterations; the gap 21 lines =
+;   (21 * 341) / 3 - 81 cycles = 287 iterations; 11 IRQs per frame (lines
+;   19, 40, ... 229).
+;   Latch 3: first on line 2 = 316 iterations; the gap 4 lines = 46
+;   iterations; 60 IRQs per frame (lines 2, 6, ... 238).
+;   Latch 0: first on the pre-render line, (7161 + 264 - 361) / 3 - 158
+;   cycles = 273 iterations; the gap 1 line = 4 iterations; 241 IRQs per
+;   frame.
 ; Every window is +-7 iterations: half a line.
 .include "nes.inc"
 .include "header.inc"
@@ -40,6 +49,7 @@ TOLERANCE = 7
 log_type = $0400          ; 1 NMI, 2 IRQ
 log_lo   = $0500
 log_hi   = $0600
+log_pc   = $0700          ; low byte of the address the event interrupted
 
 .segment "ZEROPAGE"
 count_lo:    .res 1
@@ -51,6 +61,8 @@ latch:       .res 1
 enable_ptr:  .res 2       ; $E001 to enable requests, $E000 to disable them
 i_next:      .res 1       ; I flag the NMI gives back to the loop ($04 or 0)
 i_after:     .res 1       ; ... and the one for the NMI after that
+logged_before: .res 8     ; log entries before the NMI, by nmi_count
+event_pc:    .res 1
 ; Expected shape of the checked frame.
 want_count:  .res 1
 want_first:  .res 2
@@ -59,6 +71,7 @@ want_gap:    .res 2
 nmi2:        .res 1
 nmi3:        .res 1
 delta:       .res 2
+value:       .res 2
 bound:       .res 2
 position:    .res 1
 
@@ -72,14 +85,27 @@ nmi:
     pha
     tya
     pha
-    ldx log_index
+    tsx
+    lda $0105, x          ; where the loop was interrupted (return address, low)
+    sta event_pc
+    ; The second NMI starts the log afresh (keep_log), so that it holds
+    ; the frame to be checked; what came before is counted in
+    ; logged_before. The same length for every NMI.
+    ldy nmi_count
+    lda log_index
+    sta logged_before, y
+    and keep_log, y
+    tax
+    lda event_pc
+    sta log_pc, x
     lda #1
     sta log_type, x
     lda count_lo
     sta log_lo, x
     lda count_hi
     sta log_hi, x
-    inc log_index
+    inx
+    stx log_index
     lda latch
     sta $C000
     sta $C001
@@ -109,7 +135,10 @@ irq:
     pha
     txa
     pha
+    tsx
+    lda $0104, x          ; where the loop was interrupted (return address, low)
     ldx log_index
+    sta log_pc, x
     lda #2
     sta log_type, x
     lda count_lo
@@ -123,6 +152,11 @@ irq:
     tax
     pla
     rti
+
+; AND mask for the log index at each NMI, by nmi_count: the second NMI
+; (nmi_count 1) starts the log afresh.
+keep_log:
+    .byte $FF, $00, $FF, $FF, $FF, $FF, $FF, $FF
 
 ; ---------------------------------------------------------------- phases
 
@@ -163,7 +197,9 @@ wait_nmi:
     cli
 count:
     inc count_lo
-    bne count
+count_wrapped:            ; an event here, with the low byte just wrapped to
+    bne count             ; 0, or here sees the high byte not yet incremented
+count_carry:
     inc count_hi
     lda stop
     beq count
@@ -171,37 +207,57 @@ count:
     sta $E000
     rts
 
-; Finds the log positions of the second and third NMI.
+; Finds the log positions of the second NMI (the log's first entry) and
+; the third.
 find_frame:
     ldx #0
-    ldy #0
+    stx nmi2
 scan:
+    inx
+    beq scan_end
     lda log_type, x
     cmp #1
-    bne next
-    iny
-    cpy #2
-    bne not_second
-    stx nmi2
-not_second:
-    cpy #3
-    bne next
-    stx nmi3
-    rts
-next:
-    inx
     bne scan
+scan_end:
+    stx nmi3
     rts
 
 ; delta = log[X + 1] - log[X] (16 bits)
 interval:
-    lda log_lo + 1, x
-    sec
-    sbc log_lo, x
+    jsr entry_value
+    lda value
     sta delta
-    lda log_hi + 1, x
-    sbc log_hi, x
+    lda value + 1
     sta delta + 1
+    inx
+    jsr entry_value
+    dex
+    lda value
+    sec
+    sbc delta
+    sta delta
+    lda value + 1
+    sbc delta + 1
+    sta delta + 1
+    rts
+
+; value = the count of log entry X, with the carry into the high byte that
+; the loop had not yet made when the event came between its two increments.
+entry_value:
+    lda log_lo, x
+    sta value
+    lda log_hi, x
+    sta value + 1
+    lda log_lo, x
+    bne entry_done
+    lda log_pc, x
+    cmp #<count_wrapped
+    beq entry_carry
+    cmp #<count_carry
+    bne entry_done
+entry_carry:
+    inc value + 1
+entry_done:
     rts
 
 ; Carry clear when delta lies within want (the 16-bit value at Y in zero
@@ -214,6 +270,11 @@ delta_near:
     lda 1, y
     sbc #0
     sta bound + 1
+    bcs lower_bound_set   ; want - tolerance below 0: no lower bound
+    lda #0
+    sta bound
+    sta bound + 1
+lower_bound_set:
     lda delta             ; delta < want - tolerance: out
     cmp bound
     lda delta + 1
@@ -347,20 +408,28 @@ fill_oam:
     lda #$18
     sta PPUMASK
 
-    ; Latch 20: ten requests a frame, every 22 lines from line 21.
+    ; Latch 20: eleven requests a frame, every 21 lines from line 19.
     lda #20
     ldx #1
     ldy #0
     jsr run_phase
-    expect_frame 10, 588, 302
+    expect_frame 11, 556, 287
     report_failure 2, "LATCH 20"
 
-    ; Latch 0: a request every second line.
+    ; Latch 3: every 4 lines from line 2.
+    lda #3
+    ldx #1
+    ldy #0
+    jsr run_phase
+    expect_frame 60, 316, 46
+    report_failure 15, "LATCH 3"
+
+    ; Latch 0: a request on every line, the pre-render line first.
     lda #0
     ldx #1
     ldy #0
     jsr run_phase
-    expect_frame 120, 305, 20
+    expect_frame 241, 273, 4
     report_failure 5, "LATCH 0"
 
     ; Requests disabled: the counter runs, nothing is requested.
@@ -372,19 +441,18 @@ fill_oam:
     report_failure 8, "DISABLED"
 
     ; A request that falls while I is set is lost: a first frame with I set
-    ; logs nothing, and the frame after it (I clear) starts on line 21 as
-    ; usual, not with a request left over.
+    ; logs nothing but its NMI, and the frame after it (I clear) starts on
+    ; line 19 as usual, not with a request left over.
     lda #20
     ldx #1
     ldy #$04
     jsr run_phase
-    ldx #1
-    lda log_type, x
+    lda logged_before + 1 ; before the second NMI: the first one only
     cmp #1
     beq masked_frame_empty
     result_fail 11, "I SET: IRQ TAKEN"
 masked_frame_empty:
-    expect_frame 10, 588, 302
+    expect_frame 11, 556, 287
     report_failure 12, "AFTER I SET"
 
     result_pass

@@ -295,8 +295,9 @@ irq:
 ; mask, sprite 0 Y, tile, X, sprites on line 150 besides sprite 0.
 ; Tile 1 is solid. Tile 5 is two diagonals: its row 0 is opaque in columns 0
 ; and 7, its row 1 in columns 1 and 6. A sprite with Y = 238 shows row 0 on
-; line 239 and, selected on line 239, row 1 on line 0 of the next frame; at
-; X = 127 only its row-0 pixel at column 127 meets the opaque background.
+; line 239 (and nothing on line 0 of the next frame, which shows no
+; sprites); at X = 127 only its pixel at column 127 meets the opaque
+; background.
 cases:
 case_front:       .byte $1E, 99, 1, 64, 0
 case_transparent: .byte $1E, 99, 1, 136, 0

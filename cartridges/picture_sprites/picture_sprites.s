@@ -1,8 +1,10 @@
 ; Sprites of 8 x 8 over a background, in one still picture: the four flips,
 ; the four palettes, sprites behind the background, overlapping sprites (the
 ; lower number wins), nine sprites on one line (the ninth is not drawn), a
-; sprite cut off at the right edge, attribute bits 2-4 (no effect), and the
-; leftmost 8 columns hidden for both background and sprites.
+; sprite cut off at the right edge, attribute bits 2-4 (no effect), the
+; leftmost 8 columns hidden for both background and sprites, and sprites
+; parked at the bottom edge (Y 232-239), which the PPU selects on line 239
+; for a line it never shows: none of them may appear on line 0.
 
 .include "header.inc"
 .include "nes.inc"
@@ -79,6 +81,14 @@ sprites:
     .byte 150, 4, $00, 250      ; 28: cut off, hollow square
     .byte 150, 1, $21, 90       ; 29-30: behind the background, overlapping
     .byte 150, 2, $22, 94
+    .byte 232, 1, $00, 16       ; 31-38: parked at the bottom edge, solid, so
+    .byte 233, 1, $01, 36       ; that any row of theirs drawn on line 0
+    .byte 234, 1, $02, 56       ; shows; 38 (Y 239) is on no visible line
+    .byte 235, 1, $03, 76
+    .byte 236, 1, $00, 96
+    .byte 237, 1, $01, 116
+    .byte 238, 1, $02, 136
+    .byte 239, 1, $03, 156
 sprites_end:
 
 ; A checkerboard of 4 x 4 tile blocks: blank, or tiles 1-5 (column + row)

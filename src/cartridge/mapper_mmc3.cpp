@@ -5,8 +5,11 @@
 // The counter has no clock of its own: it watches PPU address line A12 and
 // counts its rising edges. With background patterns at $0000 and sprite
 // patterns at $1000, A12 rises once per rendered line (at the first sprite
-// fetch), so the counter counts lines; the IRQ it raises lets a game split
-// the screen at a chosen line.
+// fetch), the pre-render line included, so the counter counts lines; the
+// IRQ it raises lets a game split the screen at a chosen line. Latch N set
+// during vertical blank requests its first interrupt on line N - 1 (the
+// pre-render line's edge takes the latch), and the new scroll a handler
+// writes there shows from line N.
 #include "cartridge/boards.h"
 #include "core/console.h"
 #include "core/state_io.h"
@@ -112,12 +115,16 @@ void mapper_mmc3::cpu_write(u16 address, u8 value) {
 }
 
 void mapper_mmc3::clock_counter() {
+  // A counter at zero (or told to reload) takes the latch; any other value
+  // counts down. Either way, a counter that now stands at zero requests the
+  // interrupt, so latch N requests on every (N + 1)th edge, and latch 0 on
+  // every edge.
   if (irq_reload || irq_counter == 0) {
-    irq_counter = static_cast<i32>(irq_latch) + 1;
+    irq_counter = static_cast<i32>(irq_latch);
     irq_reload = 0;
-    return;
+  } else {
+    --irq_counter;
   }
-  --irq_counter;
   // A request that falls while the CPU masks interrupts is lost, not held:
   // the next one comes a whole period later.
   if (irq_counter == 0 && irq_enabled && (console->p & flag_i) == 0) {
@@ -136,9 +143,11 @@ const u8* mapper_mmc3::chr_pointer(u16 address) {
   return window_pattern(windows, address);
 }
 
-// The latch is written from one byte and the counter reloads to at most
-// latch + 1; chr_pointer records only pattern addresses. CHR offsets include
-// the PRG size; below it lies only the power-up value 0.
+// The latch is written from one byte and the counter reloads to at most the
+// latch; states saved before the reload took the latch alone may hold
+// latch + 1 (up to $100), which counts down like any other value.
+// chr_pointer records only pattern addresses. CHR offsets include the PRG
+// size; below it lies only the power-up value 0.
 void mapper_mmc3::state_fields(StateVisitor& v) {
   mirroring_field(v, mirroring);
   v.u8_field(bank_select);

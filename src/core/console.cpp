@@ -67,6 +67,9 @@ void sprite_dma(Console& console, u8 page) {
   const u8* source = console.memory.get() + page * 256;
   for (int i = 0; i < 256; i++)
     ppu.oam[(ppu.oam_addr + i) & 0xFF] = source[i];
-  // The transfer stalls the CPU: 512 ticks, 10 2/3 CPU cycles, charged at once.
+  // The CPU stalls for the whole transfer, charged at once, so the
+  // instructions after the write start 513 cycles later. (The hardware takes
+  // one cycle more when the transfer starts on an odd cycle; this CPU keeps
+  // no cycle parity and always charges 513.)
   console.cycle_budget -= sprite_dma_ticks;
 }

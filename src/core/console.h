@@ -126,6 +126,7 @@ u8 bus_read_registers(Console& console, u16 address);
 void bus_write(Console& console, u16 address, u8 value);
 
 // Sprite DMA: copies a page of the memory array into sprite memory and
-// charges the CPU for the transfer.
+// charges the CPU for the transfer: 513 cycles, a read and a write for each
+// of the 256 bytes and one cycle to start.
 void sprite_dma(Console& console, u8 page);
-constexpr float sprite_dma_ticks = 512.0f;
+constexpr float sprite_dma_ticks = 513 * ticks_per_cpu_cycle;

@@ -37,9 +37,12 @@ void run_vertical_blank(Console& console) {
   ppu.sprite0_hit_done = 0;
 }
 
+// The pre-render line fetches patterns as a visible line does (which the
+// cartridge may count) but draws nothing.
 void run_prerender_line(Console& console) {
   Ppu& ppu = *console.ppu;
-  cpu_run(console, 327);
+  render_prerender_line(console);  // dot 320
+  cpu_run(console, 7);
   // With the background shown, every other frame is one dot shorter. Only the
   // background bit counts.
   bool skip = (ppu.mask & 0x08) && (ppu.frame_counter % 2 == 0);

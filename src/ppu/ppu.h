@@ -88,3 +88,14 @@ bool ppu_load(Ppu& ppu, const u8* block, std::size_t size);
 // The line renderers: each visible line's pixels, interleaved with CPU time.
 void render_background_line(Console& console, int line);
 void render_sprites_line(Console& console, int line);
+// The pre-render line's first 320 dots: the pattern fetches of a visible
+// line, with nothing drawn; the sprite slots start the frame empty.
+void render_prerender_line(Console& console);
+
+// Pattern address fetched for a sprite slot with no sprite: tile $FF, and
+// boards that watch the PPU address bus (MMC3) see it. It is always taken
+// from the table at $1000. (The hardware takes it from the sprites' own
+// table: with 8x8 sprites at $0000 and the background at $1000, its A12
+// falls on every line, while here it stays high through lines without
+// sprites, and an MMC3 counts no edge on them.)
+constexpr u16 empty_sprite_slot_address = 0x1FF0;

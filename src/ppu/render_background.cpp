@@ -439,22 +439,26 @@ void draw_pixels_in_runs(Console& console, LineDrawer& drawer, int phase) {
   console.apu_cycles = owed_after_dots[phase];
 }
 
-}  // namespace
-
-void render_background_line(Console& console, int line) {
-  Ppu& ppu = *console.ppu;
-  mapper& board = *console.mapper;
-  LineDrawer drawer{ppu, board, ppu.frame_buffer.get() + line * screen_width * 3,
-                    ppu.pixel_flags.get() + line * screen_width};
+// The line's 256 pixels into out and flags, with the CPU running one dot
+// before each of them; mask, ctrl and the palette are read at every pixel,
+// since the CPU may have just changed them.
+void run_pixels(Console& console, u8* out, u8* flags) {
+  LineDrawer drawer{*console.ppu, *console.mapper, out, flags};
   drawer.refresh_colours();
-
-  // The CPU runs one dot before each pixel, and mask, ctrl and the palette
-  // are read at every pixel: the CPU may have just changed them.
   const int phase = owed_phase(console.apu_cycles);
   if (phase >= 0)
     draw_pixels_in_runs(console, drawer, phase);
   else
     draw_pixels_dot_by_dot(console, drawer);
+}
+
+}  // namespace
+
+void render_background_line(Console& console, int line) {
+  Ppu& ppu = *console.ppu;
+  mapper& board = *console.mapper;
+  run_pixels(console, ppu.frame_buffer.get() + line * screen_width * 3,
+             ppu.pixel_flags.get() + line * screen_width);
 
   // The sprite stage gets the next 64 dots, in eight slots of 8.
   if (ppu.mask & 0x10) {
@@ -478,4 +482,38 @@ void render_background_line(Console& console, int line) {
     advance_row(ppu);
   }
   cpu_run(console, 21.0f);
+}
+
+// The pre-render line fetches patterns as a visible line does, and the
+// boards that watch the PPU address bus see those fetches: with background
+// patterns at $0000 and sprites at $1000, the MMC3 counter gets its edge at
+// dot 264 here as on every visible line. Nothing else of a visible line
+// happens. The pixels are worked out only for their fetches and go to a line
+// nobody sees; pixel_flags, status and vram_addr stay as they are.
+//
+// No sprites are selected here, and the selection made on line 239 was for a
+// line the PPU never shows: the slots start the frame empty, so line 0 shows
+// no sprite, and the sprite fetches here and on line 0 are the empty slots'.
+void render_prerender_line(Console& console) {
+  Ppu& ppu = *console.ppu;
+  for (SpriteSlot& slot : ppu.sprite_slots) {
+    slot.oam_index = 255;
+  }
+  // One spare byte: each pixel is stored as four bytes (see LineDrawer::put).
+  u8 unseen_pixels[screen_width * 3 + 1];
+  u8 unseen_flags[screen_width];
+  run_pixels(console, unseen_pixels, unseen_flags);
+
+  // The sprite stage's time, with the eight fetches of empty slots when
+  // sprites are shown. MMC2 and MMC4 get no prefetch here.
+  if (ppu.mask & 0x10) {
+    for (int slot = 0; slot < 8; ++slot) {
+      cpu_run(console, 8.0f);
+      pattern_at(*console.mapper, empty_sprite_slot_address);
+    }
+  } else {
+    for (int slot = 0; slot < 8; ++slot) {
+      cpu_run(console, 8.0f);
+    }
+  }
 }

@@ -3,7 +3,8 @@
 // two things: it draws the (up to eight) sprites that were chosen on the
 // previous line, then chooses the sprites for the next line from sprite
 // memory. The hardware works the same way, one line ahead, which is why a
-// sprite whose Y byte is y first appears on line y + 1.
+// sprite whose Y byte is y first appears on line y + 1, and why line 0 never
+// shows a sprite: the pre-render line before it selects none.
 //
 // Sprites meet the background through pixel_flags: the background renderer
 // has just written 0 (transparent) or 1 (opaque) for every pixel of the line,
@@ -19,10 +20,6 @@
 #include "ppu/ppu.h"
 
 namespace {
-
-// Pattern address fetched for a slot with no sprite: the hardware fetches
-// tile $FF there, and boards that watch the PPU address bus (MMC3) see it.
-constexpr u16 empty_slot_address = 0x1FF0;
 
 // Each byte with its bits in the opposite order.
 constexpr std::array<u8, 256> make_reversed() {
@@ -168,7 +165,7 @@ void render_sprites_line(Console& console, int line) {
     cpu_run(console, 8.0f);
     SpriteSlot& slot = ppu.sprite_slots[s];
     if (slot.oam_index == 255) {
-      pattern_at(board, empty_slot_address);
+      pattern_at(board, empty_sprite_slot_address);
       continue;
     }
     if (!(ppu.mask & 0x10)) {

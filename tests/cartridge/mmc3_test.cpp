@@ -13,7 +13,8 @@ constexpr u32 kChr = 262144;  // 256 banks of 1 KB
 
 // The pattern fetches of one rendered line as the renderers make them with
 // background patterns at $0000 and sprite patterns at $1000: 32 background
-// tiles, then eight sprite slots (all empty: $1FF0).
+// tiles, then eight sprite slots (all empty: $1FF0). The pre-render line
+// makes the same fetches.
 void render_line(mapper& board) {
   for (int tile = 0; tile < 32; ++tile) {
     board.chr_pointer(static_cast<u16>(0x0000 + tile * 16 + 3));
@@ -23,11 +24,12 @@ void render_line(mapper& board) {
   }
 }
 
-// Runs lines and returns the 1-based numbers of the lines that raised the
-// IRQ (the latch is taken and cleared after each line, as a CPU would).
-std::vector<int> lines_with_irq(BoardFixture& cart, int lines) {
+// Runs the lines first to last (-1 is the pre-render line) and returns those
+// that raised the IRQ (the latch is taken and cleared after each line, as a
+// CPU would).
+std::vector<int> lines_with_irq(BoardFixture& cart, int first, int last) {
   std::vector<int> hits;
-  for (int line = 1; line <= lines; ++line) {
+  for (int line = first; line <= last; ++line) {
     render_line(cart.board());
     if (cart.console.irq_pending) {
       hits.push_back(line);
@@ -164,22 +166,26 @@ TEST(Mmc3, RegistersAreDecodedByAddressBitsFifteenToThirteenAndZero) {
   EXPECT_EQ(mmc3.irq_enabled, 0u);
 }
 
-TEST(Mmc3, CounterRequestsEveryLatchPlusTwoLines) {
+// Latch N set during vertical blank: the pre-render line's edge loads it,
+// the request falls on line N - 1 and then every N + 1 lines; latch 0
+// requests on every line, the pre-render line included.
+TEST(Mmc3, CounterRequestsOnLineLatchMinusOneThenEveryLatchPlusOneLines) {
   struct Case {
     u8 latch;
     std::vector<int> lines;
   };
   const Case cases[] = {
-      {3, {5, 10, 15, 20}},
-      {0, {2, 4, 6, 8, 10, 12, 14, 16, 18, 20}},
-      {1, {3, 6, 9, 12, 15, 18}},
-      {8, {10, 20}},
+      {3, {2, 6, 10, 14, 18}},
+      {0, {-1, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19}},
+      {1, {0, 2, 4, 6, 8, 10, 12, 14, 16, 18}},
+      {8, {7, 16}},
+      {20, {19}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(int(c.latch));
     BoardFixture cart(4, kPrg, kChr);
     start_counter(cart, c.latch);
-    EXPECT_EQ(lines_with_irq(cart, 20), c.lines);
+    EXPECT_EQ(lines_with_irq(cart, -1, 19), c.lines);
   }
 }
 
@@ -188,34 +194,37 @@ TEST(Mmc3, CounterReloadsOnEdgeAfterReachingZero) {
   auto& mmc3 = cart.as<mapper_mmc3>();
   start_counter(cart, 3);
   render_line(cart.board());
-  EXPECT_EQ(mmc3.irq_counter, 4);
+  EXPECT_EQ(mmc3.irq_counter, 3);
   EXPECT_EQ(mmc3.irq_reload, 0u);
-  for (int i = 0; i < 4; ++i) {
+  EXPECT_EQ(cart.console.irq_pending, 0u) << "a reload to a nonzero latch requests nothing";
+  for (int i = 0; i < 3; ++i) {
     render_line(cart.board());
   }
   EXPECT_EQ(mmc3.irq_counter, 0);
   EXPECT_EQ(cart.console.irq_pending, 1u);
+  cart.console.irq_pending = 0;
   cart.board().cpu_write(0xC000, 7);  // a new latch is taken at the next reload
   render_line(cart.board());
-  EXPECT_EQ(mmc3.irq_counter, 8);
+  EXPECT_EQ(mmc3.irq_counter, 7);
+  EXPECT_EQ(cart.console.irq_pending, 0u);
 }
 
 TEST(Mmc3, OnlyRisingEdgesOfA12Count) {
   BoardFixture cart(4, kPrg, kChr);
   auto& mmc3 = cart.as<mapper_mmc3>();
   start_counter(cart, 10);
-  cart.board().chr_pointer(0x1000);  // rising edge: reload to 11
-  EXPECT_EQ(mmc3.irq_counter, 11);
+  cart.board().chr_pointer(0x1000);  // rising edge: reload to 10
+  EXPECT_EQ(mmc3.irq_counter, 10);
   cart.board().chr_pointer(0x1FF0);  // A12 stays high
   cart.board().chr_pointer(0x1234);
-  EXPECT_EQ(mmc3.irq_counter, 11);
+  EXPECT_EQ(mmc3.irq_counter, 10);
   cart.board().chr_pointer(0x0FFF);  // falling edge
-  EXPECT_EQ(mmc3.irq_counter, 11);
+  EXPECT_EQ(mmc3.irq_counter, 10);
   cart.board().chr_pointer(0x3000);  // not a pattern address: ignored, A12 not recorded
   EXPECT_EQ(mmc3.last_chr_address, 0x0FFFu);
-  EXPECT_EQ(mmc3.irq_counter, 11);
-  cart.board().chr_pointer(0x1000);
   EXPECT_EQ(mmc3.irq_counter, 10);
+  cart.board().chr_pointer(0x1000);
+  EXPECT_EQ(mmc3.irq_counter, 9);
 }
 
 TEST(Mmc3, DisabledCounterStillCountsButRequestsNothing) {
@@ -223,29 +232,28 @@ TEST(Mmc3, DisabledCounterStillCountsButRequestsNothing) {
   auto& mmc3 = cart.as<mapper_mmc3>();
   start_counter(cart, 2);
   cart.board().cpu_write(0xE000, 0);
-  EXPECT_TRUE(lines_with_irq(cart, 12).empty());
-  EXPECT_EQ(mmc3.irq_counter, 0);  // lines 4, 8 and 12 reached zero silently
+  EXPECT_TRUE(lines_with_irq(cart, -1, 10).empty());
+  EXPECT_EQ(mmc3.irq_counter, 0);  // lines 1, 4, 7 and 10 reached zero silently
   cart.board().cpu_write(0xE001, 0);
-  EXPECT_EQ(lines_with_irq(cart, 4), std::vector<int>({4}));  // reload, 2, 1, 0
+  EXPECT_EQ(lines_with_irq(cart, 11, 14), std::vector<int>({13}));  // reload to 2, 1, 0
 }
 
 TEST(Mmc3, RequestWhileInterruptsAreMaskedIsLost) {
   BoardFixture cart(4, kPrg, kChr);
   start_counter(cart, 3);
-  for (int line = 1; line <= 4; ++line) {
+  for (int line = -1; line <= 1; ++line) {
     render_line(cart.board());
   }
   cart.console.p = flag_i | flag_unused;
-  render_line(cart.board());  // line 5 would request
+  render_line(cart.board());  // line 2 would request
   EXPECT_EQ(cart.console.irq_pending, 0u);
   cart.console.p = 0x00;
-  EXPECT_EQ(lines_with_irq(cart, 5), std::vector<int>({5}));  // a whole period later: line 10
+  EXPECT_EQ(lines_with_irq(cart, 3, 7), std::vector<int>({6}));  // a whole period later
 }
 
 TEST(Mmc3, DisablingDoesNotWithdrawAPendingRequest) {
   BoardFixture cart(4, kPrg, kChr);
   start_counter(cart, 0);
-  render_line(cart.board());
   render_line(cart.board());
   ASSERT_EQ(cart.console.irq_pending, 1u);
   cart.board().cpu_write(0xE000, 0);
@@ -259,7 +267,8 @@ TEST(Mmc3, ChrRamServesPatternsAndStillClocksTheCounter) {
   cart.board().cpu_write(0x8001, 40);
   EXPECT_EQ(cart.board().chr_pointer(0x0456), cart.vram() + 0x0456);
   EXPECT_EQ(cart.board().chr_pointer(0x1FF0), cart.vram() + 0x1FF0);
-  EXPECT_EQ(lines_with_irq(cart, 6), std::vector<int>({2, 5}));
+  // The fetch at $1FF0 above was an edge and took the latch.
+  EXPECT_EQ(lines_with_irq(cart, -1, 4), std::vector<int>({-1, 1, 3}));
 }
 
 TEST(Mmc3, StateSavedMidPeriodContinuesTheCount) {
@@ -277,7 +286,7 @@ TEST(Mmc3, StateSavedMidPeriodContinuesTheCount) {
   ASSERT_TRUE(restored.board().load_state(out.bytes_out.data(), out.bytes_out.size()));
   // The next fetch in the low half and the one after in the high half make
   // the edge that the original board would have seen.
-  const std::vector<int> expected = lines_with_irq(original, 10);
-  EXPECT_EQ(lines_with_irq(restored, 10), expected);
+  const std::vector<int> expected = lines_with_irq(original, 3, 12);
+  EXPECT_EQ(lines_with_irq(restored, 3, 12), expected);
   EXPECT_FALSE(expected.empty());
 }

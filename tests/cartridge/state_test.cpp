@@ -138,6 +138,21 @@ TEST(BoardState, Mmc1SerialValueIsCompletedAfterLoading) {
   EXPECT_EQ(restored.as<mapper_mmc1>().prg_bank[0], 5u * 16384);
 }
 
+// Earlier builds reloaded the counter to latch + 1, so their states may hold
+// $100; such a state loads, and the counter counts down from there.
+TEST(BoardState, Mmc3CounterAtLatchPlusOneFromEarlierBuildsLoads) {
+  BoardFixture source(4, kPrg, kChr);
+  source.board().cpu_write(0xC000, 0xFF);
+  std::vector<u8> bytes = saved(source.board());
+  put_u32(bytes, 57, 0x100);
+  BoardFixture target(4, kPrg, kChr);
+  ASSERT_TRUE(load(target.board(), bytes));
+  auto& mmc3 = target.as<mapper_mmc3>();
+  EXPECT_EQ(mmc3.irq_counter, 0x100);
+  target.board().chr_pointer(0x1000);
+  EXPECT_EQ(mmc3.irq_counter, 0xFF);
+}
+
 TEST(BoardState, ShortBlockIsRefusedAndChangesNothing) {
   for (int number : board_numbers) {
     SCOPED_TRACE(number);
@@ -173,7 +188,7 @@ TEST(BoardState, OutOfRangeFieldsAreRefusedAndChangeNothing) {
       {"MMC3 mirroring", 4, 0, 4, 7},
       {"MMC3 latch wider than a byte", 4, 53, 4, 256},
       {"MMC3 counter negative", 4, 57, 4, 0xFFFFFFFF},
-      {"MMC3 counter past latch + 1", 4, 57, 4, 257},
+      {"MMC3 counter past $100", 4, 57, 4, 257},
       {"MMC3 enabled not 0/1", 4, 61, 4, 2},
       {"MMC3 reload not 0/1", 4, 65, 4, 0x80000000},
       {"MMC3 last address not a pattern address", 4, 69, 4, 0x2000},

@@ -86,7 +86,7 @@ TEST(SpriteDma, CopiesThePageStartingAtTheSpriteAddressAndWraps) {
   EXPECT_EQ(c->ppu->oam[0x00], 0xF0);
   EXPECT_EQ(c->ppu->oam[0x0F], 0xFF);
   EXPECT_EQ(c->ppu->oam_addr, 0x10);
-  EXPECT_FLOAT_EQ(c->cycle_budget, -512) << "the stall is charged at the write";
+  EXPECT_EQ(c->cycle_budget, -513.0f * 48) << "513 CPU cycles, charged at the write";
 }
 
 TEST(SpriteDma, ReadsTheMemoryArrayNotTheBus) {

@@ -2,6 +2,8 @@
 // how it moves the scroll position from line to line.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "ppu_test_support.h"
 
 namespace {
@@ -124,6 +126,57 @@ TEST(Background, LineTrafficIsBackgroundThenSpriteSlotsThenTheMmc2Prefetch) {
   expected.push_back(0x1000 + 16 * 0x20);
   expected.push_back(0x1000 + 16 * 0x21);
   EXPECT_EQ(line_fetches(t, 0), expected);
+}
+
+// The pre-render line fetches what a visible line fetches from the same
+// scroll, less the MMC2/MMC4 prefetch, and changes nothing else: no pixel,
+// no flag, no status bit, no step of vram_addr.
+TEST(Background, PrerenderLineMakesTheFetchesOfAVisibleLineAndNothingElse) {
+  struct Case {
+    const char* what;
+    u8 mask;
+    int mapper_number;
+    int first_column;  // -1: no background fetch
+    bool sprite_slots;
+  };
+  const Case cases[] = {
+      {"both shown", 0x1E, 4, 0, true},
+      {"left column hidden", 0x18, 4, 1, true},
+      {"background only, MMC2: no prefetch", 0x0A, 9, 0, false},
+      {"sprites only", 0x14, 10, -1, true},
+      {"nothing shown", 0x00, 9, -1, false},
+  };
+  for (const Case& c : cases) {
+    TestConsole t;
+    t.board->number = static_cast<u8>(c.mapper_number);
+    for (int column = 0; column < 32; ++column) {
+      t.vram_at(static_cast<u16>(0x2800 + 32 + column)) = static_cast<u8>(0x40 + column);
+    }
+    t.board->set_tile(0, 0x45, 0xFF, 0xFF);
+    t.ppu().mask = c.mask;
+    t.ppu().ctrl = 0x10;
+    t.ppu().vram_addr = 0x6820;  // nametable 2, coarse Y 1, fine Y 6
+    t.ppu().status = 0x40;
+    std::fill_n(t.ppu().pixel_flags.get(), 256 * 240, 2);
+    std::fill_n(t.ppu().frame_buffer.get(), frame_buffer_bytes, 0x5A);
+    std::vector<u16> expected;
+    for (int column = c.first_column; c.first_column >= 0 && column < 32; ++column) {
+      expected.push_back(static_cast<u16>(0x1000 + 16 * (0x40 + column) + 6));
+    }
+    if (c.sprite_slots) {
+      expected.insert(expected.end(), 8, 0x1FF0);
+    }
+    t.board->fetches.clear();
+    render_prerender_line(t.console);
+    EXPECT_EQ(t.board->fetches, expected) << c.what;
+    EXPECT_EQ(t.ppu().vram_addr, 0x6820) << c.what;
+    EXPECT_EQ(t.ppu().status, 0x40) << c.what;
+    EXPECT_EQ(std::count(t.ppu().pixel_flags.get(), t.ppu().pixel_flags.get() + 256 * 240, 2), 256 * 240)
+        << c.what;
+    EXPECT_EQ(std::count(t.ppu().frame_buffer.get(), t.ppu().frame_buffer.get() + frame_buffer_bytes, 0x5A),
+              frame_buffer_bytes)
+        << c.what;
+  }
 }
 
 TEST(Background, FineScrollShowsTheLaterColumnsOfTheFirstTile) {

@@ -81,6 +81,41 @@ TEST(Pictures, ScrollSplitAfterTheSpriteZeroHit) {
   EXPECT_EQ(compare_pictures(picture, expected), "");
 }
 
+// Three bands cut by MMC3 interrupts: latch 80 set in vertical blank gives
+// the interrupt on line 79, whose handler scrolls from line 80 on and sets
+// latch 60, which cuts again 61 lines later.
+TEST(Pictures, Mmc3InterruptSplitsTheScrollOnTheLineOfItsLatch) {
+  PictureModel model = model_for("picture_mmc3_split");
+  ASSERT_EQ(model.chr.size(), 8192u);
+  // Horizontal arrangement: nametables 0 and 1 share one block.
+  for (auto& table : model.nametables) {
+    table = generated_nametable(1, 2, 0, 37, 11);
+  }
+  model.ctrl = 0x08;
+  model.mask = 0x1E;
+  constexpr int band2 = 80;
+  constexpr int band3 = 141;
+  const auto scroll_of = [](int line) { return line < band2 ? 0 : line < band3 ? 3 * 8 + 5 : 12 * 8 + 4; };
+  const Picture expected = model.render([&](int line, int& x, int& y) {
+    x = scroll_of(line);
+    y = line;
+  });
+  Picture picture;
+  ASSERT_TRUE(screenshot("picture_mmc3_split", 10, picture));
+  // The line of each cut and the line above it.
+  for (int line : {band2 - 1, band2, band3 - 1, band3}) {
+    int differing = 0;
+    for (int x = 0; x < 256; ++x) {
+      differing += picture.at(x, line) != expected.at(x, line);
+    }
+    EXPECT_EQ(differing, 0) << "line " << line << " is not drawn with the scroll of band "
+                            << (line < band2   ? 1
+                                : line < band3 ? 2
+                                               : 3);
+  }
+  EXPECT_EQ(compare_pictures(picture, expected), "");
+}
+
 // The sprites' checkerboard: 4 x 4 tile blocks, blank or tiles 1-5.
 std::vector<u8> checkerboard_nametable() {
   std::vector<u8> table = generated_nametable(0, 0, 0, 37, 11);
@@ -98,7 +133,7 @@ void set_sprites(PictureModel& model, const std::vector<std::array<u8, 4>>& spri
   }
 }
 
-TEST(Pictures, SpritesFlipsPriorityEightPerLineAndHiddenLeftColumns) {
+TEST(Pictures, SpritesFlipsPriorityEightPerLineHiddenLeftColumnsAndNoneOnTheFirstLine) {
   PictureModel model = model_for("picture_sprites");
   ASSERT_EQ(model.chr.size(), 8192u);
   model.nametables[0] = model.nametables[2] = checkerboard_nametable();
@@ -111,7 +146,9 @@ TEST(Pictures, SpritesFlipsPriorityEightPerLineAndHiddenLeftColumns) {
                       {100, 2, 0x00, 20},  {100, 3, 0x40, 36},  {100, 5, 0x01, 52},  {100, 2, 0x82, 68},
                       {100, 3, 0x03, 84},  {100, 5, 0xC1, 100}, {100, 4, 0x02, 116}, {100, 1, 0x23, 132},
                       {100, 2, 0x00, 148}, {104, 3, 0x00, 164}, {0, 5, 0x00, 200},   {231, 3, 0x01, 200},
-                      {150, 4, 0x00, 250}, {150, 1, 0x21, 90},  {150, 2, 0x22, 94}});
+                      {150, 4, 0x00, 250}, {150, 1, 0x21, 90},  {150, 2, 0x22, 94},  {232, 1, 0x00, 16},
+                      {233, 1, 0x01, 36},  {234, 1, 0x02, 56},  {235, 1, 0x03, 76},  {236, 1, 0x00, 96},
+                      {237, 1, 0x01, 116}, {238, 1, 0x02, 136}, {239, 1, 0x03, 156}});
   const Picture expected = model.render([](int line, int& x, int& y) {
     x = 0;
     y = line;
