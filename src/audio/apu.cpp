@@ -147,6 +147,13 @@ void apu_write(Apu& apu, u16 address, u8 value) {
   }
 }
 
+void apu_set_shortcuts(Apu& apu, bool on) {
+  if (apu.sound_on)
+    apu_flush_channels(apu);
+  apu.fast.off = !on;
+  apu_invalidate(apu);
+}
+
 u8 apu_read_status(Apu& apu, u16 address) {
   if (address != 0x4015) {
     return 0;
@@ -173,6 +180,17 @@ namespace {
 // chunk delivery, and the shortcut for the calls to come.
 void apu_run_full(Apu& apu) {
   const bool stepped = apu_run_sequencer(apu);
+  if (apu.fast.off) {
+    if (apu.sound_on) {
+      apu_run_channels(apu, true);
+      apu_deliver_chunks(apu);
+    } else {
+      apu_rebase_silent(apu);
+    }
+    apu.fast.limit = -1.0f;
+    apu.fast.idle_channels = 0;
+    return;
+  }
   if (!apu.sound_on) {
     const float rebase_at = apu_rebase_silent(apu);
     apu.fast.limit = std::min(

@@ -99,6 +99,7 @@ struct FrameSequencer {
 // then done up to the clock of the call before, exactly as the calls would
 // have done it. Register writes and state loads reset the limit.
 struct ApuShortcuts {
+  bool off = false;  // every call takes the full path (the exact model)
   float limit = -1.0f;
   u32 idle_channels = 0;
   u32 sounding_channels = 0;
@@ -127,6 +128,9 @@ struct Apu {
   i32 chunk_clocks = 0;  // the buffer's clocks needed for the next chunk
   ApuShortcuts fast;
 };
+
+// Turns the shortcuts on or off (see ApuShortcuts).
+void apu_set_shortcuts(Apu& apu, bool on);
 
 // The caller sets apu.console first. Returns 1, or -1 when the buffer could
 // not be made, -2 when the chunk array could not be allocated.

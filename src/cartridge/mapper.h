@@ -37,6 +37,12 @@ class mapper {
   // fetches change nothing (see publish_pattern_halves): the renderers then
   // read patterns without a call. Null for boards that watch the fetches.
   const u8* pattern_half[2] = {nullptr, nullptr};
+  // What the renderers need to know of the board: its pattern fetches can
+  // raise an interrupt the CPU sees at once (MMC3), so every fetch must come
+  // at its own dot; its latches watch the fetches of the next line's first two
+  // tiles, made at the end of each visible line (MMC2, MMC4).
+  bool fetches_interrupt = false;
+  bool sees_line_prefetch = false;
 
   virtual ~mapper() = default;
   // Sets the name, number and power-up windows; publishes the arrangement.

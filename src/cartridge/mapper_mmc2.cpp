@@ -32,6 +32,7 @@ int mapper_mmc4::init() {
 
 void latch_board_init(mapper& board, LatchBoardState& latch, BankWindows& windows, u32 window) {
   windows = bank_windows(*board.console);
+  board.sees_line_prefetch = true;
   latch = LatchBoardState{};
   latch.window = window;
   latch_board_map(latch, windows);

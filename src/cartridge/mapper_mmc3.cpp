@@ -18,6 +18,7 @@
 int mapper_mmc3::init() {
   name = "MMC3";
   number = 4;
+  fetches_interrupt = true;
   windows = bank_windows(*console);
   for (u32& bank : chr_bank) {
     bank = 0;

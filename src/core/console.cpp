@@ -3,6 +3,7 @@
 
 #include "audio/apu.h"
 #include "cartridge/mapper.h"
+#include "core/catch_up.h"
 #include "core/controller.h"
 #include "cpu/idle_loop.h"
 #include "ppu/ppu.h"
@@ -15,13 +16,11 @@ Console::~Console() = default;
 // registers stays 0.
 u8 bus_read_registers(Console& console, u16 address) {
   if (address < 0x4000) {
-    if (console.before_picture_change)
-      console.before_picture_change(console.picture_change_context);
+    catch_up_picture(console);
     return ppu_read(*console.ppu, static_cast<u16>(0x2000 + (address & 7)));
   }
   if (address == 0x4015) {
-    if (console.before_apu_access)
-      console.before_apu_access(console.apu_access_context);
+    catch_up_apu(console);
     return apu_read_status(*console.apu, address);
   }
   if (address == 0x4016)
@@ -35,20 +34,17 @@ void bus_write(Console& console, u16 address, u8 value) {
   if (address < 0x2000) {
     console.memory[address & 0x07FF] = value;
   } else if (address < 0x4000) {
-    if (console.before_picture_change)
-      console.before_picture_change(console.picture_change_context);
+    catch_up_picture(console);
     ppu_write(*console.ppu, static_cast<u16>(0x2000 + (address & 7)), value);
   } else if (address == 0x4014) {
     sprite_dma(console, value);
   } else if (address == 0x4016) {
     controller_strobe(console, value);
   } else if (address <= 0x4017) {
-    if (console.before_apu_access)
-      console.before_apu_access(console.apu_access_context);
+    catch_up_apu(console);
     apu_write(*console.apu, address, value);
   } else if (address >= 0x8000) {
-    if (console.before_picture_change)
-      console.before_picture_change(console.picture_change_context);
+    catch_up_picture(console);
     console.mapper->cpu_write(address, value);
     idle_loop_forget(console);  // the banks may have moved
   } else {

@@ -54,6 +54,17 @@ struct IdleLoop {
   float second_ticks = 0;  // the cost of the taken branch (0 for a jump to itself)
 };
 
+// The fast paths of the run loop: steps of a wait loop counted off instead of
+// executed, a line's pixels drawn in runs when something could see them, the
+// APU's cycles paid when something could see them. They give the same
+// pictures, sound and states as the exact model, in which the CPU and the PPU
+// take turns dot by dot and every payment clocks the APU; `on` chooses.
+struct FastPaths {
+  bool on = true;
+  IdleLoop idle_loop;  // the wait loop the CPU was last seen in
+  int apu_owed = 0;    // whole APU cycles owed for dots of this line that passed
+};
+
 struct Console {
   // Cartridge, filled by load_rom.
   std::string rom_path;
@@ -76,8 +87,6 @@ struct Console {
   u32 nmi_pending = 0;
   u32 reset_pending = 0;
 
-  IdleLoop idle_loop;
-
   u8 pad_shift = 0;  // controller shift register; bit 0 is read next
 
   std::unique_ptr<u8[]> memory;  // 65536 bytes, indexed by CPU address
@@ -94,15 +103,8 @@ struct Console {
   std::vector<u8> battery_saved;
   bool saves_folder_used = false;
 
-  // Set by the background renderer while pixels of the current line wait to
-  // be drawn: the bus calls it before any access that could change what they
-  // show (the PPU's registers, the cartridge's registers).
-  void (*before_picture_change)(void* context) = nullptr;
-  void* picture_change_context = nullptr;
-  // Likewise while the APU is owed cycles that nothing has needed yet: called
-  // before any access to the APU's registers.
-  void (*before_apu_access)(void* context) = nullptr;
-  void* apu_access_context = nullptr;
+  // The fast paths' own state, apart from the hardware's (see catch_up.h).
+  FastPaths fast;
 
   // Set by the headless tool's --blargg: the test-result protocol's writes of
   // $80 ("running") to $6000 are counted, so that a program that starts and

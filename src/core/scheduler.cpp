@@ -20,20 +20,20 @@ void run_vertical_blank(Console& console) {
   ppu.nmi_suppressed = 0;
   cpu_run(console, 1);  // dot 341
   if (!ppu.status_read_flag)
-    ppu.status |= 0x80;
+    ppu.status |= status_vblank;
   cpu_run(console, 1);
   cpu_run(console, 1);  // dot 343
 
   // The NMI-enable bit is taken here; enabling NMI later in the blank raises
   // none this frame, and the request comes 20 dots after the flag.
-  bool nmi_enabled = ppu.ctrl & 0x80;
+  bool nmi_enabled = ppu.ctrl & ctrl_nmi;
   ppu.nmi_window = 0;
   cpu_run(console, 18);  // dot 361
   if (nmi_enabled && !ppu.nmi_suppressed)
     console.nmi_pending = 1;
 
   cpu_run(console, 6800);  // dot 7161: 21 more lines
-  ppu.status &= 0x1F;      // vertical blank, sprite-zero hit and overflow end
+  ppu.status &= static_cast<u8>(~(status_vblank | status_sprite0_hit | status_overflow));
   ppu.sprite0_hit_done = 0;
 }
 
@@ -45,12 +45,12 @@ void run_prerender_line(Console& console) {
   cpu_run(console, 7);
   // With the background shown, every other frame is one dot shorter. Only the
   // background bit counts.
-  bool skip = (ppu.mask & 0x08) && (ppu.frame_counter % 2 == 0);
+  bool skip = (ppu.mask & mask_background) && (ppu.frame_counter % 2 == 0);
   if (!skip)
     cpu_run(console, 1);
   ppu.frame_counter++;
   cpu_run(console, 13);
-  if (ppu.mask & 0x18)
+  if (ppu.mask & mask_rendering)
     ppu.vram_addr = ppu.temp_addr;
 }
 

@@ -65,7 +65,7 @@ bool branch_condition(u8 opcode, u8& mask, u8& value) {
 }  // namespace
 
 void idle_loop_examine(Console& console, u16 start) {
-  IdleLoop& known = console.idle_loop;
+  IdleLoop& known = console.fast.idle_loop;
   known.rejected = start;
   // Only code in the cartridge: code in work RAM could be changed by the loop
   // itself, and nothing tells us when the cartridge's RAM changes.

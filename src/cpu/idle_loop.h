@@ -23,25 +23,25 @@ enum : u8 { idle_kind_jump = 0, idle_kind_load, idle_kind_bit, idle_kind_compare
 // wait loop (or that it is not one).
 void idle_loop_examine(Console& console, u16 start);
 inline void idle_loop_consider(Console& console, u16 start) {
-  if (start != console.idle_loop.start && start != console.idle_loop.rejected)
+  if (start != console.fast.idle_loop.start && start != console.fast.idle_loop.rejected)
     idle_loop_examine(console, start);
 }
 
 // Forgets what is known about loops: the code at their addresses may change.
 inline void idle_loop_forget(Console& console) {
-  console.idle_loop = IdleLoop{};
+  console.fast.idle_loop = IdleLoop{};
 }
 
 // Whether the CPU is at the start or the branch of the known loop.
 inline bool idle_loop_at(const Console& console) {
-  return console.pc == console.idle_loop.start || console.pc == console.idle_loop.branch;
+  return console.pc == console.fast.idle_loop.start || console.pc == console.fast.idle_loop.branch;
 }
 
 // Whether the CPU, at the known loop, spins without changing anything: no
 // request would be taken, the read leaves the registers and flags as they
 // are, and the branch goes back.
 inline bool idle_loop_settled(const Console& c) {
-  const IdleLoop& loop = c.idle_loop;
+  const IdleLoop& loop = c.fast.idle_loop;
   if (c.reset_pending | c.nmi_pending)
     return false;
   if (c.irq_pending && !(c.p & flag_i))
@@ -64,11 +64,11 @@ inline bool idle_loop_settled(const Console& c) {
 
 // The cost in ticks of the step at pc in the known loop, and where it leaves pc.
 inline float idle_loop_step_ticks(const Console& console) {
-  const IdleLoop& loop = console.idle_loop;
+  const IdleLoop& loop = console.fast.idle_loop;
   return console.pc == loop.start ? loop.first_ticks : loop.second_ticks;
 }
 inline u16 idle_loop_next_pc(const Console& console) {
-  const IdleLoop& loop = console.idle_loop;
+  const IdleLoop& loop = console.fast.idle_loop;
   if (console.pc == loop.start && loop.branch != no_idle_loop)
     return static_cast<u16>(loop.branch);
   return static_cast<u16>(loop.start);
@@ -95,8 +95,8 @@ inline bool idle_loop_run(Console& console) {
     return false;
   float budget = console.cycle_budget - idle_loop_step_ticks(console);
   console.pc = idle_loop_next_pc(console);
-  if (budget > 0 && console.pc == console.idle_loop.start)
-    budget = idle_loop_whole_turns(console.idle_loop, budget);
+  if (budget > 0 && console.pc == console.fast.idle_loop.start)
+    budget = idle_loop_whole_turns(console.fast.idle_loop, budget);
   console.cycle_budget = budget;
   return true;
 }

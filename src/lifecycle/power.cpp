@@ -97,6 +97,7 @@ int power_up(Console& console, ChunkCallback on_chunk, void* on_chunk_user, int 
     console.apu->console = &console;
     if (apu_create(*console.apu, sound_on, sample_rate, chunk_samples, on_chunk, on_chunk_user) <= 0)
       status = -3;
+    apu_set_shortcuts(*console.apu, console.fast.on);
   }
 
   // The mapper publishes its nametable arrangement to the PPU in init, so it

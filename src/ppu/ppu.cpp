@@ -118,7 +118,7 @@ u16 ppu_map_address(const Ppu& ppu, u16 address) {
 namespace {
 
 void advance_vram_addr(Ppu& ppu) {
-  ppu.vram_addr = static_cast<u16>(ppu.vram_addr + ((ppu.ctrl & 0x04) ? 32 : 1));
+  ppu.vram_addr = static_cast<u16>(ppu.vram_addr + ((ppu.ctrl & ctrl_increment_32) ? 32 : 1));
 }
 
 void data_write(Ppu& ppu, u8 value) {
@@ -165,7 +165,7 @@ u8 ppu_read(Ppu& ppu, u16 address) {
       const u8 result = ppu.status;
       ppu.write_toggle = 0;
       ppu.status_read_flag = 1;
-      ppu.status &= 0x7F;
+      ppu.status &= static_cast<u8>(~status_vblank);
       return result;
     }
     case 4: {
@@ -187,7 +187,7 @@ void ppu_write(Ppu& ppu, u16 address, u8 value) {
       ppu.temp_addr = static_cast<u16>((ppu.temp_addr & ~0x0C00) | ((value & 3) << 10));
       // A $2000 write in the dots around the rise of the vblank flag can cost
       // the frame its NMI. The suppression opens when mask bit 7 is set.
-      if (ppu.nmi_window && (ppu.mask & 0x80)) {
+      if (ppu.nmi_window && (ppu.mask & mask_emphasis_blue)) {
         ppu.nmi_suppressed = 1;
       }
       break;

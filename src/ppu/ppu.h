@@ -19,6 +19,44 @@ constexpr int vram_bytes = 16384;
 constexpr int oam_bytes = 256;
 constexpr int ppu_state_bytes = 16664;
 
+// $2000, the control register.
+constexpr u8 ctrl_nmi = 0x80;              // request an NMI at the vertical blank
+constexpr u8 ctrl_sprites_16 = 0x20;       // 8x16 sprites
+constexpr u8 ctrl_background_1000 = 0x10;  // background patterns at $1000
+constexpr u8 ctrl_sprites_1000 = 0x08;     // 8x8 sprite patterns at $1000
+constexpr u8 ctrl_increment_32 = 0x04;     // $2007 steps the address by 32
+// $2001, the mask register.
+constexpr u8 mask_emphasis_blue = 0x80;
+constexpr u8 mask_sprites = 0x10;
+constexpr u8 mask_background = 0x08;
+constexpr u8 mask_sprites_left = 0x04;     // sprites in the leftmost 8 columns
+constexpr u8 mask_background_left = 0x02;  // background in the leftmost 8 columns
+constexpr u8 mask_rendering = mask_background | mask_sprites;
+// $2002, the status register.
+constexpr u8 status_vblank = 0x80;
+constexpr u8 status_sprite0_hit = 0x40;
+constexpr u8 status_overflow = 0x20;
+
+// The background tile row under a line's next pixel: its two pattern bytes,
+// its palette (0-3) and the pixel's column within it.
+struct TileRow {
+  u8 lo = 0;
+  u8 hi = 0;
+  int palette = 0;
+  int c = 0;
+  bool fetched = false;  // every line starts with a fresh fetch
+};
+
+// The line being drawn: its pixels are drawn up to `drawn`, and the CPU has
+// run past pixel `due` - 1. What lies between waits for the next catch-up.
+struct LineCursor {
+  u8* out = nullptr;
+  u8* flags = nullptr;
+  int drawn = 0;
+  int due = 0;
+  TileRow tile;
+};
+
 // One sprite chosen for the next line (an empty slot has oam_index 255).
 struct SpriteSlot {
   u8 oam_index = 255;
@@ -68,6 +106,7 @@ struct Ppu {
   std::unique_ptr<u8[]> pixel_flags;   // 256 x 240: 0 transparent, 1 background, 2 sprite
   u8 palette_rgb[64][3] = {};
   BackgroundColours background_colours;  // derived from vram and palette_rgb, never saved
+  LineCursor line;                       // never saved: nothing waits between frames
 };
 
 // The NES colours, red, green, blue for each colour number.
@@ -84,6 +123,11 @@ void ppu_save(const Ppu& ppu, StateWriter& out);
 // Checks a whole block and applies it; false, changing nothing, when it is
 // not one block or a field is out of its range.
 bool ppu_load(Ppu& ppu, const u8* block, std::size_t size);
+
+// A line's pixels go to out and flags (256 each, out with one spare byte);
+// ppu_draw_due draws those the CPU has run past.
+void ppu_begin_line(Ppu& ppu, u8* out, u8* flags);
+void ppu_draw_due(Ppu& ppu);
 
 // The line renderers: each visible line's pixels, interleaved with CPU time.
 void render_background_line(Console& console, int line);

@@ -12,13 +12,12 @@
 // the line reaches the next one.
 #include <algorithm>
 #include <array>
-#include <cmath>
 #include <cstring>
 
 #include "cartridge/mapper.h"
+#include "core/catch_up.h"
 #include "core/console.h"
 #include "cpu/cpu.h"
-#include "cpu/idle_loop.h"
 #include "ppu/ppu.h"
 
 namespace {
@@ -56,7 +55,7 @@ struct ScrollOrigin {
     // One attribute byte covers 4 x 4 tiles, two bits per 2 x 2 quarter.
     attribute_row = 0x3C0 + 8 * (row >> 2);
     attribute_shift = 4 * ((row >> 1) & 1);
-    pattern_row = ((ppu.ctrl & 0x10) ? 0x1000 : 0x0000) + (y & 7);
+    pattern_row = ((ppu.ctrl & ctrl_background_1000) ? 0x1000 : 0x0000) + (y & 7);
   }
 
   BackgroundTile tile(int k) const {
@@ -117,16 +116,6 @@ struct LineDrawer {
   mapper& board;
   u8* out;
   u8* flags;
-  // The tile row being drawn: its two pattern bytes, its palette (0-3) and
-  // the column of the current pixel within it. Every line starts with a
-  // fresh fetch.
-  struct TileRow {
-    u8 lo = 0;
-    u8 hi = 0;
-    int palette = 0;
-    int c = 0;
-    bool fetched = false;
-  };
   TileRow tile_row = {};
   // The colours, checked against the palette bytes before every run of
   // pixels: the palette can only change when the CPU runs.
@@ -174,7 +163,7 @@ struct LineDrawer {
 
   // Draws the pixels x to end - 1 with mask as it stands for all of them.
   void draw(int x, int end, u8 mask) {
-    if (!(mask & 0x08)) {
+    if (!(mask & mask_background)) {
       // Background off: the backdrop, and no pattern fetch at all.
       for (; x < end; ++x) {
         flags[x] = 0;
@@ -182,7 +171,7 @@ struct LineDrawer {
       }
       return;
     }
-    if (!(mask & 0x02)) {
+    if (!(mask & mask_background_left)) {
       // The leftmost 8 columns are clipped to the backdrop; the first fetch
       // waits for column 8.
       for (; x < end && x < 8; ++x) {
@@ -234,234 +223,35 @@ struct LineDrawer {
   }
 };
 
-// What the APU is owed after 0, 1 and 2 one-dot steps since its last
-// payment: cpu_run adds a third of a cycle per dot and pays at 1.0.
-constexpr float owed_after_dots[3] = {0.0f, 1.0f / 3.0f, 1.0f / 3.0f + 1.0f / 3.0f};
-
-int owed_phase(float owed) {
-  for (int phase = 0; phase < 3; ++phase) {
-    if (owed == owed_after_dots[phase])
-      return phase;
-  }
-  return -1;
-}
-
-// The line's pixels one dot at a time, exactly as the description of the
-// hardware reads; used when the APU is owed an unusual amount.
-void draw_pixels_dot_by_dot(Console& console, LineDrawer& drawer) {
-  for (int x = 0; x < screen_width; ++x) {
-    cpu_run(console, 1.0f);
-    drawer.refresh_colours();
-    drawer.draw(x, x + 1, console.ppu->mask);
-  }
-}
-
-// Pixels of the line that wait to be drawn: drawn up to `drawn`, due up to
-// `due`. The CPU ran up to `due` without touching anything the picture
-// depends on, so they are all drawn with the registers as they stand.
-struct PendingPixels {
-  LineDrawer& drawer;
-  int drawn = 0;
-  int due = 0;
-};
-
-void draw_pending(void* context) {
-  auto& pending = *static_cast<PendingPixels*>(context);
-  if (pending.drawn >= pending.due)
-    return;
-  pending.drawer.refresh_colours();
-  pending.drawer.draw(pending.drawn, pending.due, pending.drawer.ppu.mask);
-  pending.drawn = pending.due;
-}
-
-// Whole APU cycles owed for past dots. Until the clock would reach a point
-// where something is due, the calls they stand for only move the clock, which
-// nothing reads but the APU's own registers: so they are made when the CPU
-// next reaches those registers, or before the step in which the APU could
-// have something due, or at the end of the line.
-struct OwedApuCycles {
-  Apu& apu;
-  int count = 0;
-
-  void pay() {
-    apu_run_single_cycles(apu, count);
-    count = 0;
-  }
-  // Before a CPU step: pays if any owed call could find something due (with
-  // a margin for the clock's rounding).
-  void pay_if_due() {
-    if (count > 0 && apu.time + static_cast<float>(count) + 2.0f >= apu.fast.limit)
-      pay();
-  }
-};
-
-void pay_owed_apu_cycles(void* context) {
-  static_cast<OwedApuCycles*>(context)->pay();
-}
-
-// The smallest count of owed cycles at which pay_if_due pays (the APU could
-// have something due), with the clock and limit as they stand.
-int first_paying_count(const Apu& apu) {
-  const auto pays = [&apu](int count) {
-    return count > 0 && apu.time + static_cast<float>(count) + 2.0f >= apu.fast.limit;
-  };
-  const double gap = static_cast<double>(apu.fast.limit) - static_cast<double>(apu.time) - 2.0;
-  if (!(gap < 65536.0))
-    return 65536;  // further than any line reaches
-  int count = gap < 1.0 ? 1 : static_cast<int>(std::ceil(gap));
-  while (count > 1 && pays(count - 1))
-    --count;
-  while (!pays(count))
-    ++count;
-  return count;
-}
-
-// The CPU is due to step at dot x, with the balance b it has at every step of
-// a run of one-dot calls (0 < b <= 16). When it is settled in a wait loop,
-// each step costs a whole number of dots, 3 per cycle, and leaves the balance
-// at b again for the next: so the steps can be counted off, up to the end of
-// the line or to the step before which the APU could have something due.
-// Returns the dot after the last step counted off, with the balance, phase
-// and owed cycles as the run would have left them there; x when the CPU must
-// run the step.
-//
-// When the board sees the pattern fetches (draw_each_step), the pixels before
-// each step are drawn first, as the run draws them, and the counting stops
-// at a step before which the fetches raised a request the CPU would take.
-int skip_wait_loop(Console& console, OwedApuCycles& owed, int& phase, int x, PendingPixels* draw_each_step) {
-  const float b = console.cycle_budget;
-  if (!(b > 0.0f && b <= ticks_per_dot && idle_loop_whole_ticks(b)) || !idle_loop_settled(console))
-    return x;
-  // A step at dot x + d finds owed.count + (phase + d) / 3 cycles owed; the
-  // steps counted off must all find fewer than would be paid.
-  const int paying = first_paying_count(owed.apu);
-  const int limit = std::min(screen_width, x + 3 * std::max(0, paying - owed.count) - phase);
-  u16 pc = console.pc;
-  int step_x = x;
-  int last_x = x;
-  float last_ticks = 0.0f;
-  for (;;) {
-    console.pc = pc;
-    last_ticks = idle_loop_step_ticks(console);
-    last_x = step_x;
-    pc = idle_loop_next_pc(console);
-    step_x += static_cast<int>(last_ticks / ticks_per_dot);
-    if (step_x >= limit)
-      break;
-    if (draw_each_step != nullptr) {
-      draw_each_step->due = step_x;
-      draw_pending(draw_each_step);
-      if (console.irq_pending && !(console.p & flag_i))
-        break;
-    }
-  }
-  console.pc = pc;
-  console.cycle_budget = b - last_ticks;
-  phase += last_x - x;
-  owed.count += phase / 3;
-  phase %= 3;
-  return last_x + 1;
-}
-
-// The pixels as draw_pixels_dot_by_dot makes them, faster. A dot in which the
-// CPU's balance stays at or below zero runs no instruction; the dots between
-// two instructions are paid for together. And an instruction that touches
-// neither the PPU's nor the cartridge's registers changes nothing the picture
-// depends on: the pixels wait, and are drawn in one go when the bus is about
-// to reach one of those registers (with the registers as they stood before
-// the access) or at the end of the line. The APU's third of a cycle per dot
-// is counted as a phase, and the whole cycles it is owed are paid, one call
-// each as one-dot calls of cpu_run would pay them, when anything could see
-// the difference (see OwedApuCycles).
-//
-// An MMC3 counts the pattern fetches and raises an interrupt from them, which
-// the CPU sees: with that board the pixels are drawn as soon as their dot has
-// passed, so that every fetch happens at its own moment.
-//
-// A CPU settled in a wait loop has its steps counted off (skip_wait_loop).
-void draw_pixels_in_runs(Console& console, LineDrawer& drawer, int phase) {
-  OwedApuCycles owed{*console.apu};
-  const bool fetches_seen_by_cpu = drawer.board.number == 4;
-  // Traced steps are never counted off.
-  const bool may_skip = console.trace_hook == nullptr;
-  PendingPixels pending{drawer};
-  console.before_picture_change = draw_pending;
-  console.picture_change_context = &pending;
-  console.before_apu_access = pay_owed_apu_cycles;
-  console.apu_access_context = &owed;
-  int x = 0;
-  while (x < screen_width) {
-    const float budget = console.cycle_budget;
-    if (budget + ticks_per_dot > 0.0f) {
-      console.cycle_budget = budget + ticks_per_dot;
-      if (++phase == 3) {
-        phase = 0;
-        ++owed.count;
-      }
-      owed.pay_if_due();
-      pending.due = x;
-      if (may_skip && idle_loop_at(console)) {
-        const int after = skip_wait_loop(console, owed, phase, x, fetches_seen_by_cpu ? &pending : nullptr);
-        if (after != x) {
-          x = after;
-          if (fetches_seen_by_cpu) {
-            pending.due = x;
-            draw_pending(&pending);
-          }
-          continue;
-        }
-      }
-      cpu_execute(console);
-      ++x;
-    } else {
-      // The balance is a whole number of ticks, so this is exact.
-      int run = static_cast<int>(-budget) / static_cast<int>(ticks_per_dot);
-      if (run > screen_width - x)
-        run = screen_width - x;
-      console.cycle_budget = budget + ticks_per_dot * static_cast<float>(run);
-      phase += run;
-      owed.count += phase / 3;
-      phase %= 3;
-      x += run;
-    }
-    if (fetches_seen_by_cpu) {
-      pending.due = x;
-      draw_pending(&pending);
-    }
-  }
-  pending.due = screen_width;
-  draw_pending(&pending);
-  console.before_picture_change = nullptr;
-  console.picture_change_context = nullptr;
-  console.before_apu_access = nullptr;
-  console.apu_access_context = nullptr;
-  owed.pay();
-  console.apu_cycles = owed_after_dots[phase];
-}
-
-// The line's 256 pixels into out and flags, with the CPU running one dot
-// before each of them; mask, ctrl and the palette are read at every pixel,
-// since the CPU may have just changed them.
-void run_pixels(Console& console, u8* out, u8* flags) {
-  LineDrawer drawer{*console.ppu, *console.mapper, out, flags};
-  drawer.refresh_colours();
-  const int phase = owed_phase(console.apu_cycles);
-  if (phase >= 0)
-    draw_pixels_in_runs(console, drawer, phase);
-  else
-    draw_pixels_dot_by_dot(console, drawer);
-}
-
 }  // namespace
+
+void ppu_begin_line(Ppu& ppu, u8* out, u8* flags) {
+  ppu.line = LineCursor{};
+  ppu.line.out = out;
+  ppu.line.flags = flags;
+}
+
+// mask, ctrl and the palette as they stand hold for every pixel drawn: the
+// CPU has not touched them since the first of these pixels was due.
+void ppu_draw_due(Ppu& ppu) {
+  LineCursor& line = ppu.line;
+  LineDrawer drawer{ppu, *ppu.console->mapper, line.out, line.flags};
+  drawer.tile_row = line.tile;
+  drawer.refresh_colours();
+  drawer.draw(line.drawn, line.due, ppu.mask);
+  line.tile = drawer.tile_row;
+  line.drawn = line.due;
+}
 
 void render_background_line(Console& console, int line) {
   Ppu& ppu = *console.ppu;
   mapper& board = *console.mapper;
-  run_pixels(console, ppu.frame_buffer.get() + line * screen_width * 3,
-             ppu.pixel_flags.get() + line * screen_width);
+  ppu_begin_line(ppu, ppu.frame_buffer.get() + line * screen_width * 3,
+                 ppu.pixel_flags.get() + line * screen_width);
+  run_line_pixels(console);
 
   // The sprite stage gets the next 64 dots, in eight slots of 8.
-  if (ppu.mask & 0x10) {
+  if (ppu.mask & mask_sprites) {
     render_sprites_line(console, line);
   } else {
     for (int slot = 0; slot < 8; ++slot) {
@@ -469,16 +259,16 @@ void render_background_line(Console& console, int line) {
     }
   }
 
-  // MMC2 and MMC4 switch pattern banks when they see certain tiles fetched.
   // The hardware fetches the first two tiles of the next line here; they lie
-  // one nametable width to the right of where this line began.
-  if (board.number == 9 || board.number == 10) {
+  // one nametable width to the right of where this line began. Only boards
+  // whose latches watch the fetched tiles (MMC2, MMC4) are told.
+  if (board.sees_line_prefetch) {
     const ScrollOrigin origin(ppu);
     board.chr_pointer(origin.tile(256).pattern_address);
     board.chr_pointer(origin.tile(264).pattern_address);
   }
 
-  if (ppu.mask & 0x18) {
+  if (ppu.mask & mask_rendering) {
     advance_row(ppu);
   }
   cpu_run(console, 21.0f);
@@ -502,11 +292,13 @@ void render_prerender_line(Console& console) {
   // One spare byte: each pixel is stored as four bytes (see LineDrawer::put).
   u8 unseen_pixels[screen_width * 3 + 1];
   u8 unseen_flags[screen_width];
-  run_pixels(console, unseen_pixels, unseen_flags);
+  ppu_begin_line(ppu, unseen_pixels, unseen_flags);
+  run_line_pixels(console);
+  ppu_begin_line(ppu, nullptr, nullptr);  // nothing waits for the scratch line
 
   // The sprite stage's time, with the eight fetches of empty slots when
   // sprites are shown. MMC2 and MMC4 get no prefetch here.
-  if (ppu.mask & 0x10) {
+  if (ppu.mask & mask_sprites) {
     for (int slot = 0; slot < 8; ++slot) {
       cpu_run(console, 8.0f);
       pattern_at(*console.mapper, empty_sprite_slot_address);

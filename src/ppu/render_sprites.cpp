@@ -64,7 +64,7 @@ void draw_sprite(Ppu& ppu, SpriteSlot& slot, int line) {
   u8* flags = ppu.pixel_flags.get() + line * screen_width;
   u8* out = ppu.frame_buffer.get() + line * screen_width * 3;
   const u8* palette = ppu.vram.get() + 0x3F10 + 4 * (slot.sprite_palette & 3);
-  const int first = (ppu.mask & 0x04) ? 0 : 8;  // the leftmost 8 columns may be clipped
+  const int first = (ppu.mask & mask_sprites_left) ? 0 : 8;  // the leftmost 8 columns may be clipped
   // Sprite zero over an opaque background pixel. The hit is never reported
   // at column 255, nor on the last line of the picture.
   bool hit_test = slot.oam_index == 0 && line <= 238 && !ppu.sprite0_hit_done;
@@ -77,7 +77,7 @@ void draw_sprite(Ppu& ppu, SpriteSlot& slot, int line) {
     }
     const u8 f = flags[x];
     if (hit_test && x <= 254 && f != 0) {
-      ppu.status |= 0x40;
+      ppu.status |= status_sprite0_hit;
       ppu.sprite0_hit_done = 1;
       hit_test = false;
     }
@@ -110,7 +110,7 @@ void select_sprites(Ppu& ppu, int line, int height, int table_8x8) {
     }
     if (count == 8) {
       // A ninth sprite on the line: overflow. The search stops here.
-      ppu.status |= 0x20;
+      ppu.status |= status_overflow;
       break;
     }
     int tile = sprite[1];
@@ -157,8 +157,8 @@ void render_sprites_line(Console& console, int line) {
   // Height and pattern table for the selection at the end, taken now even if
   // the CPU changes ctrl while the slots are drawn.
   const u8 ctrl = ppu.ctrl;
-  const int height = (ctrl & 0x20) ? 16 : 8;
-  const int table_8x8 = (ctrl & 0x08) ? 0x1000 : 0x0000;
+  const int height = (ctrl & ctrl_sprites_16) ? 16 : 8;
+  const int table_8x8 = (ctrl & ctrl_sprites_1000) ? 0x1000 : 0x0000;
 
   int s = 0;
   for (; s < 8; ++s) {
@@ -168,7 +168,7 @@ void render_sprites_line(Console& console, int line) {
       pattern_at(board, empty_sprite_slot_address);
       continue;
     }
-    if (!(ppu.mask & 0x10)) {
+    if (!(ppu.mask & mask_sprites)) {
       // Sprites switched off during the stage: the remaining slots only
       // pass their time, without a fetch.
       ++s;

@@ -1,6 +1,7 @@
 // Frame timing: dots per frame, the odd-frame skip, the vblank flag and NMI.
 #include <gtest/gtest.h>
 
+#include "core/catch_up.h"
 #include "core/scheduler.h"
 #include "cpu/cpu.h"
 #include "ppu/ppu.h"
@@ -18,6 +19,7 @@ struct DotMeter {
   Console& console;
   long instructions = 0;
   explicit DotMeter(Console& c) : console(c) {
+    set_fast_paths(console, false);  // every instruction is counted
     console.trace_hook = count_instruction;
     console.trace_user = &instructions;
   }

@@ -88,7 +88,7 @@ TEST(Background, FetchesFollowTheScrolledTileBoundaries) {
   };
   for (const FetchCase& c : cases) {
     TestConsole t;
-    t.board->number = static_cast<u8>(c.mapper_number);
+    t.board->sees_line_prefetch = c.mapper_number == 9 || c.mapper_number == 10;
     for (int column = 0; column < 32; ++column) {
       t.ppu().vram[0x2000 + column] = static_cast<u8>(column);
       t.ppu().vram[0x2400 + column] = static_cast<u8>(0x20 + column);
@@ -111,7 +111,7 @@ TEST(Background, FetchesFollowTheScrolledTileBoundaries) {
 
 TEST(Background, LineTrafficIsBackgroundThenSpriteSlotsThenTheMmc2Prefetch) {
   TestConsole t;
-  t.board->number = 9;
+  t.board->sees_line_prefetch = true;
   for (int column = 0; column < 32; ++column) {
     t.ppu().vram[0x2000 + column] = static_cast<u8>(column);
     t.ppu().vram[0x2400 + column] = static_cast<u8>(0x20 + column);
@@ -148,7 +148,7 @@ TEST(Background, PrerenderLineMakesTheFetchesOfAVisibleLineAndNothingElse) {
   };
   for (const Case& c : cases) {
     TestConsole t;
-    t.board->number = static_cast<u8>(c.mapper_number);
+    t.board->sees_line_prefetch = c.mapper_number == 9 || c.mapper_number == 10;
     for (int column = 0; column < 32; ++column) {
       t.vram_at(static_cast<u16>(0x2800 + 32 + column)) = static_cast<u8>(0x40 + column);
     }

@@ -12,6 +12,7 @@
 
 #include "audio/apu.h"
 #include "cartridge/ines.h"
+#include "core/catch_up.h"
 #include "core/console.h"
 #include "core/controller.h"
 #include "core/scheduler.h"
@@ -267,6 +268,9 @@ int run(const Options& options) {
       close_all();
       return exit_usage;
     }
+    // Every instruction is traced: the exact model, with no wait-loop turn
+    // counted off.
+    set_fast_paths(first, false);
     first.trace_hook = write_trace_line;
     first.trace_user = trace;
   }
