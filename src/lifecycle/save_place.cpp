@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "lifecycle/file_write.h"
+#include "lifecycle/power.h"
 #include "lifecycle/save_state.h"
 #include "lifecycle/session.h"
 #include "lifecycle/user_folders.h"
@@ -57,21 +58,19 @@ u32 fnv1a_32(const std::string& bytes) {
 
 SaveFile save_file(const std::string& rom_path, int slot) {
   // The image as it really lies, so that every way of reaching it agrees.
-  std::string image = absolute_path(rom_path);
-  char suffix[16] = ".sav";
-  if (slot != 0)
-    std::snprintf(suffix, sizeof suffix, "(%d).sav", slot);
-
+  const std::string image = absolute_path(rom_path);
   SaveFile file;
   file.kind = slot == 0 ? SaveKind::battery : SaveKind::state;
-  file.beside_image = strip_extension(image) + suffix;
+  file.beside_image = slot == 0 ? battery_file_path(image) : state_file_path(image, slot);
 
-  std::string folder = absolute_path(directory_of(image));
-  char hash[9];
-  std::snprintf(hash, sizeof hash, "%08x", fnv1a_32(folder));
+  // The name beside the image, cut to its file name, with the folder's hash
+  // before the suffix: Game(1).sav becomes Game-1a2b3c4d(1).sav.
+  const std::string beside = file_name_of(file.beside_image);
+  const std::size_t suffix = beside.size() - (slot == 0 ? 4 : 7);
+  char hash[10];
+  std::snprintf(hash, sizeof hash, "-%08x", fnv1a_32(absolute_path(directory_of(image))));
   file.saves_folder = saves_directory();
-  file.saves_folder.append("/").append(file_name_of(strip_extension(image)));
-  file.saves_folder.append("-").append(hash).append(suffix);
+  file.saves_folder.append("/").append(beside, 0, suffix).append(hash).append(beside, suffix);
   return file;
 }
 
