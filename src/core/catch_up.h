@@ -6,8 +6,9 @@
 // result with less work: the CPU runs from one instruction to the next
 // (the dots between are paid together), and what the PPU and the APU do
 // meanwhile is put off until something could see it. The bus calls the two
-// catch-up functions below before every access that could: a PPU register,
-// a cartridge register, an APU register. Program reads need none.
+// catch-up functions below before every access that could: a PPU register
+// access that meets the picture (ppu_read_meets_picture), a cartridge
+// register, an APU register. Program reads need none.
 #pragma once
 
 #include "core/console.h"

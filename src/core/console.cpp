@@ -16,7 +16,8 @@ Console::~Console() = default;
 // registers stays 0.
 u8 bus_read_registers(Console& console, u16 address) {
   if (address < 0x4000) {
-    catch_up_picture(console);
+    if (ppu_read_meets_picture(address))
+      catch_up_picture(console);
     return ppu_read(*console.ppu, static_cast<u16>(0x2000 + (address & 7)));
   }
   if (address == 0x4015) {
@@ -34,7 +35,8 @@ void bus_write(Console& console, u16 address, u8 value) {
   if (address < 0x2000) {
     console.memory[address & 0x07FF] = value;
   } else if (address < 0x4000) {
-    catch_up_picture(console);
+    if (ppu_write_meets_picture(*console.ppu, address, value))
+      catch_up_picture(console);
     ppu_write(*console.ppu, static_cast<u16>(0x2000 + (address & 7)), value);
   } else if (address == 0x4014) {
     sprite_dma(console, value);

@@ -228,6 +228,25 @@ void ppu_write(Ppu& ppu, u16 address, u8 value) {
   }
 }
 
+bool ppu_write_meets_picture(const Ppu& ppu, u16 address, u8 value) {
+  switch (address & 7) {
+    case 0:
+      return ((ppu.ctrl ^ value) & ctrl_background_1000) != 0;
+    case 1:
+      return ((ppu.mask ^ value) & (mask_background | mask_background_left)) != 0;
+    case 5:
+      // The second write only reaches temp_addr, read at the end of the line.
+      return ppu.write_toggle == 0 && (value & 7) != ppu.fine_x;
+    case 6:
+      // So does the first.
+      return ppu.write_toggle != 0;
+    case 7:
+      return true;
+    default:
+      return false;
+  }
+}
+
 // The save block: the registers and scroll latches, the nametable bases,
 // then the whole of video memory and sprite memory. The write toggle, fine X
 // and the nametable bases index memories and tables, so they must hold

@@ -116,6 +116,15 @@ int ppu_create(Ppu& ppu);  // 1, or -1 / -2 when an allocation failed
 void ppu_free(Ppu& ppu);
 u8 ppu_read(Ppu& ppu, u16 address);  // address $2000-$2007
 void ppu_write(Ppu& ppu, u16 address, u8 value);
+// Whether a register access can see or change how the line's pixels still
+// owed are drawn: only then must they be drawn before it. The background
+// reads video memory through vram_addr, fine X, the pattern table bit of
+// ctrl and the background bits of mask; the status and sprite memory are
+// only touched in the sprite stage after the pixels.
+inline bool ppu_read_meets_picture(u16 address) {
+  return (address & 7) == 7;  // $2007 moves vram_addr and fetches through the board
+}
+bool ppu_write_meets_picture(const Ppu& ppu, u16 address, u8 value);
 u16 ppu_map_address(const Ppu& ppu, u16 address);
 // The save block, each field once with its range (see core/state_io.h).
 void ppu_state(Ppu& ppu, StateVisitor& v);
