@@ -128,6 +128,9 @@ class mapper_mmc3 : public mapper {
   const u8* chr_pointer(u16 address) override;
   void state_fields(StateVisitor& v) override;
   void update_windows() override;
+  bool first_fetch_acts(u16 table) const override {
+    return (last_chr_address & 0x1000) == 0 && (table & 0x1000) != 0;
+  }
 
  private:
   void bank_data(u8 value);

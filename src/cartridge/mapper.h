@@ -67,6 +67,16 @@ class mapper {
   // the published pattern halves. After a state block is applied, and
   // whenever the board's own registers change.
   virtual void update_windows() {}
+
+  // For a board whose fetches can interrupt: whether the first of a row of
+  // fetches from one pattern table (`table` is 0 or $1000), made now, would
+  // act on the board; the fetches after it in the row never do. The MMC3
+  // counts the rises of address line A12, so only a fetch from $1000-$1FFF
+  // after one from $0000-$0FFF acts.
+  virtual bool first_fetch_acts(u16 table) const {
+    (void)table;
+    return false;
+  }
 };
 
 // The mirroring code as the first field of every board's block.

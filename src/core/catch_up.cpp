@@ -39,24 +39,37 @@ int first_paying_count(const Apu& apu) {
 }
 
 // Whether the board's pattern fetches can raise an interrupt, which the CPU
-// sees at once: then the pixels are drawn as soon as their dot has passed, so
-// that every fetch happens at its own moment.
+// sees at once: then the pixels owed are drawn before the CPU's first step
+// after a fetch the board acts on, so that the fetch finds the CPU as it
+// stood at its dot and the CPU sees what the fetch raised.
 bool fetches_interrupt(const Console& console) {
   return console.mapper->fetches_interrupt;
+}
+
+// Before the CPU's step at dot ppu.line.due: draws the pixels owed when a
+// fetch the board acts on lies among them. Leaves the line's next such fetch
+// known, at or after the step.
+void draw_past_acting_fetch(Console& console) {
+  Ppu& ppu = *console.ppu;
+  LineCursor& line = ppu.line;
+  if (line.acting_fetch == unknown_fetch)
+    line.acting_fetch = ppu_next_acting_fetch(ppu);
+  if (line.due > line.acting_fetch) {
+    catch_up_picture(console);
+    line.acting_fetch = ppu_next_acting_fetch(ppu);
+  }
 }
 
 // The CPU is due to step at dot x, with the balance b it has at every step of
 // a run of one-dot calls (0 < b <= 16). When it is settled in a wait loop,
 // each step costs a whole number of dots, 3 per cycle, and leaves the balance
 // at b again for the next: so the steps can be counted off, up to the end of
-// the line or to the step before which the APU could have something due.
-// Returns the dot after the last step counted off, with the balance, phase
-// and owed cycles as the run would have left them there; x when the CPU must
-// run the step.
-//
-// When the board's fetches can interrupt, the pixels before each step are
-// drawn first, as the run draws them, and the counting stops at a step
-// before which the fetches raised a request the CPU would take.
+// the line, to the step before which the APU could have something due, or to
+// the first step after a pattern fetch the board acts on (with a board whose
+// fetches can interrupt; see draw_past_acting_fetch, which the caller has
+// called at x). Returns the dot after the last step counted off, with the
+// balance, phase and owed cycles as the run would have left them there; x
+// when the CPU must run the step.
 int skip_wait_loop(Console& console, int& phase, int x) {
   const float b = console.cycle_budget;
   if (!(b > 0.0f && b <= ticks_per_dot && idle_loop_whole_ticks(b)) || !idle_loop_settled(console))
@@ -65,28 +78,20 @@ int skip_wait_loop(Console& console, int& phase, int x) {
   // counted off must all find fewer than would be paid.
   int& owed = console.fast.apu_owed;
   const int paying = first_paying_count(*console.apu);
-  const int limit = std::min(screen_width, x + 3 * std::max(0, paying - owed) - phase);
-  const bool draw_each_step = fetches_interrupt(console);
-  Ppu& ppu = *console.ppu;
+  int limit = std::min(screen_width, x + 3 * std::max(0, paying - owed) - phase);
+  if (fetches_interrupt(console))
+    limit = std::min(limit, console.ppu->line.acting_fetch + 1);
   u16 pc = console.pc;
   int step_x = x;
   int last_x = x;
   float last_ticks = 0.0f;
-  for (;;) {
+  do {
     console.pc = pc;
     last_ticks = idle_loop_step_ticks(console);
     last_x = step_x;
     pc = idle_loop_next_pc(console);
     step_x += static_cast<int>(last_ticks / ticks_per_dot);
-    if (step_x >= limit)
-      break;
-    if (draw_each_step) {
-      ppu.line.due = step_x;
-      catch_up_picture(console);
-      if (console.irq_pending && !(console.p & flag_i))
-        break;
-    }
-  }
+  } while (step_x < limit);
   console.pc = pc;
   console.cycle_budget = b - last_ticks;
   phase += last_x - x;
@@ -110,8 +115,9 @@ void run_line_exact(Console& console) {
 // together. An instruction that touches neither the PPU's nor the
 // cartridge's registers changes nothing the picture depends on: the pixels
 // wait, and are drawn in one go when the bus is about to reach one of those
-// registers (with the registers as they stood before the access) or at the
-// end of the line. The APU's third of a cycle per dot is counted as a phase,
+// registers (with the registers as they stood before the access), before the
+// first step after a fetch that a board whose fetches can interrupt acts on,
+// or at the end of the line. The APU's third of a cycle per dot is counted as a phase,
 // and the whole cycles it is owed are paid, one call each as one-dot calls of
 // cpu_run would pay them, when anything could see the difference. A CPU
 // settled in a wait loop has its steps counted off.
@@ -122,7 +128,7 @@ void run_line_fast(Console& console) {
   Ppu& ppu = *console.ppu;
   Apu& apu = *console.apu;
   int& owed = console.fast.apu_owed;
-  const bool draw_each_step = fetches_interrupt(console);
+  const bool watch_fetches = fetches_interrupt(console);
   int phase = 0;
   int x = 0;
   while (x < screen_width) {
@@ -136,14 +142,12 @@ void run_line_fast(Console& console) {
       if (apu_could_act(apu, owed))
         catch_up_apu(console);
       ppu.line.due = x;
+      if (watch_fetches)
+        draw_past_acting_fetch(console);
       if (idle_loop_at(console)) {
         const int after = skip_wait_loop(console, phase, x);
         if (after != x) {
           x = after;
-          if (draw_each_step) {
-            ppu.line.due = x;
-            catch_up_picture(console);
-          }
           continue;
         }
       }
@@ -159,10 +163,6 @@ void run_line_fast(Console& console) {
       owed += phase / 3;
       phase %= 3;
       x += run;
-    }
-    if (draw_each_step) {
-      ppu.line.due = x;
-      catch_up_picture(console);
     }
   }
   ppu.line.due = screen_width;

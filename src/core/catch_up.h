@@ -16,9 +16,10 @@
 
 // Draws the pixels of the current line that the CPU has run past.
 inline void catch_up_picture(Console& console) {
-  Ppu& ppu = *console.ppu;
-  if (ppu.line.drawn < ppu.line.due)
-    ppu_draw_due(ppu);
+  LineCursor& line = console.ppu->line;
+  if (line.drawn < line.due)
+    ppu_draw_due(*console.ppu);
+  line.acting_fetch = unknown_fetch;
 }
 
 // Pays the APU the whole cycles it is owed for dots that have passed.

@@ -49,11 +49,17 @@ struct TileRow {
 
 // The line being drawn: its pixels are drawn up to `drawn`, and the CPU has
 // run past pixel `due` - 1. What lies between waits for the next catch-up.
+// `acting_fetch` is the pixel whose draw makes the next pattern fetch that a
+// board whose fetches can interrupt acts on (screen_width when none does),
+// as the registers stand; unknown_fetch after a catch-up, since the access
+// that follows may change it.
+constexpr int unknown_fetch = -1;
 struct LineCursor {
   u8* out = nullptr;
   u8* flags = nullptr;
   int drawn = 0;
   int due = 0;
+  int acting_fetch = unknown_fetch;
   TileRow tile;
 };
 
@@ -137,6 +143,10 @@ bool ppu_load(Ppu& ppu, const u8* block, std::size_t size);
 // ppu_draw_due draws those the CPU has run past.
 void ppu_begin_line(Ppu& ppu, u8* out, u8* flags);
 void ppu_draw_due(Ppu& ppu);
+// The pixel whose draw makes the line's next pattern fetch that the board
+// acts on (see mapper::first_fetch_acts), with the registers as they stand;
+// screen_width when there is none.
+int ppu_next_acting_fetch(const Ppu& ppu);
 
 // The line renderers: each visible line's pixels, interleaved with CPU time.
 void render_background_line(Console& console, int line);

@@ -243,6 +243,25 @@ void ppu_draw_due(Ppu& ppu) {
   line.drawn = line.due;
 }
 
+// Between two catch-ups every fetch of the line comes from the one pattern
+// table that ctrl names, so only the first can act. It comes with the first
+// pixel drawn (with the leftmost columns clipped, the first past them) when
+// the line has fetched nothing yet, else where the tile row ends.
+int ppu_next_acting_fetch(const Ppu& ppu) {
+  if (!(ppu.mask & mask_background))
+    return screen_width;  // no fetch at all
+  const u16 table = (ppu.ctrl & ctrl_background_1000) ? 0x1000 : 0x0000;
+  if (!ppu.console->mapper->first_fetch_acts(table))
+    return screen_width;
+  const LineCursor& line = ppu.line;
+  int x = line.drawn;
+  if (!(ppu.mask & mask_background_left))
+    x = std::max(x, 8);
+  if (line.tile.fetched)
+    x += 7 - line.tile.c;
+  return std::min(x, screen_width);
+}
+
 void render_background_line(Console& console, int line) {
   Ppu& ppu = *console.ppu;
   mapper& board = *console.mapper;

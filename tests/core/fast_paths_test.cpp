@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -108,5 +109,81 @@ TEST_P(FastPaths, GiveTheExactModelsPicturesSoundAndStates) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Shards, FastPaths, ::testing::Range(0, shards));
+
+// An MMC3 image whose background patterns come from $1000, so that A12 rises
+// at a background fetch in the middle of the pixels (every image above takes
+// them from $0000, and A12 rises only in the sprite stage). The counter's
+// latch is 0: every rise requests the interrupt. The main loop switches the
+// background to $1000 after a delay that changes every time and waits in a
+// loop on a byte of work RAM; the interrupt handler switches it back to
+// $0000 and ends the wait. The NMI handler leaves A12 low with a pattern
+// read, and moves the scroll and changes the mask from frame to frame.
+std::vector<u8> upper_background_mmc3_image() {
+  const std::vector<u8> reset = {
+      0x78,                                // SEI
+      0xA9, 0x3F, 0x8D, 0x06, 0x20,        // LDA #$3F, STA $2006
+      0xA9, 0x00, 0x8D, 0x06, 0x20,        // LDA #$00, STA $2006
+      0xA9, 0x0F, 0x8D, 0x07, 0x20,        // the background palette: $0F, $16, $2A, $12
+      0xA9, 0x16, 0x8D, 0x07, 0x20,        //
+      0xA9, 0x2A, 0x8D, 0x07, 0x20,        //
+      0xA9, 0x12, 0x8D, 0x07, 0x20,        //
+      0xA9, 0x00, 0x8D, 0x00, 0xC0,        // latch 0
+      0x8D, 0x01, 0xC0, 0x8D, 0x01, 0xE0,  // reload, requests on
+      0xA9, 0x80, 0x8D, 0x00, 0x20,        // NMI on
+      0x58,                                // CLI
+      0xA9, 0x00, 0x85, 0x02,              // $8030: LDA #$00, STA $02
+      0xE6, 0x01, 0xA5, 0x01,              // INC $01, LDA $01
+      0x29, 0x07, 0xAA,                    // AND #$07, TAX
+      0xCA, 0x10, 0xFD,                    // DEX, BPL: a delay of 1 to 8 turns
+      0xA9, 0x90, 0x8D, 0x00, 0x20,        // background from $1000
+      0xA5, 0x02, 0xF0, 0xFC,              // $8043: LDA $02, BEQ $8043
+      0x4C, 0x30, 0x80,                    // JMP $8030
+  };
+  const std::vector<u8> nmi = {
+      0x48,                                // $8050: PHA
+      0xA9, 0x00, 0x8D, 0x06, 0x20,        // LDA #$00, STA $2006
+      0x8D, 0x06, 0x20,                    // STA $2006
+      0xAD, 0x07, 0x20,                    // LDA $2007: a pattern read from $0000
+      0xE6, 0x00, 0xA5, 0x00,              // INC $00, LDA $00
+      0x8D, 0x05, 0x20, 0x8D, 0x05, 0x20,  // the scroll from the frame count
+      0x29, 0x16, 0x09, 0x08,              // AND #$16, ORA #$08: sprites, clipping
+      0x8D, 0x01, 0x20,                    // STA $2001
+      0x68, 0x40,                          // PLA, RTI
+  };
+  const std::vector<u8> irq = {
+      0x48,                                // $8070: PHA
+      0xA9, 0x80, 0x8D, 0x00, 0x20,        // background from $0000
+      0x85, 0x02,                          // STA $02: the wait ends
+      0x8D, 0x00, 0xE0, 0x8D, 0x01, 0xE0,  // requests off and on
+      0x68, 0x40,                          // PLA, RTI
+  };
+  constexpr int prg = 0x8000;
+  constexpr int chr = 0x2000;
+  std::vector<u8> image = {'N', 'E', 'S', 0x1A, prg / 0x4000, chr / 0x2000, 0x40, 0x00};
+  image.resize(16 + prg + chr, 0);
+  // Every 8 KB bank holds the same code and vectors, whichever banks the
+  // board shows.
+  for (int bank = 0; bank < prg / 0x2000; ++bank) {
+    u8* base = image.data() + 16 + bank * 0x2000;
+    std::copy(reset.begin(), reset.end(), base);
+    std::copy(nmi.begin(), nmi.end(), base + 0x50);
+    std::copy(irq.begin(), irq.end(), base + 0x70);
+    const u8 vectors[6] = {0x50, 0x80, 0x00, 0x80, 0x70, 0x80};
+    std::copy(vectors, vectors + 6, base + 0x1FFA);
+  }
+  // Tile 0 differs between the two pattern tables.
+  for (int i = 0; i < chr; ++i)
+    image[16 + prg + i] = static_cast<u8>((i * 37) ^ (i >> 5) ^ (i >= 0x1000 ? 0x5A : 0));
+  return image;
+}
+
+TEST(FastPaths, GiveTheExactModelsResultsWhenABackgroundFetchClocksTheMmc3) {
+  const std::string path = ::testing::TempDir() + "upper_background_mmc3.nes";
+  const std::vector<u8> image = upper_background_mmc3_image();
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
+  expect_same_frames(path);
+  std::filesystem::remove(path);
+}
 
 }  // namespace
