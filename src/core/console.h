@@ -35,8 +35,8 @@ constexpr float ticks_per_cpu_cycle = 48.0f;
 // that a bank window that starts inside the image can never run off its end.
 constexpr u32 rom_guard_bytes = 32768;
 
-// A wait loop the CPU is known to spin in: a read of work RAM followed by a
-// conditional branch back to it, or a jump to itself. Found when such a
+// A wait loop the CPU is known to spin in: a read of work RAM or of the PPU's
+// status followed by a conditional branch back to it, or a jump to itself. Found when such a
 // branch or jump is taken; forgotten whenever the cartridge's banks may have
 // changed. While the CPU spins in it without anything changing, its turns
 // only spend time, and the run loops advance them in bulk (see idle_loop.h).
@@ -45,7 +45,7 @@ struct IdleLoop {
   u32 start = no_idle_loop;     // the first instruction
   u32 branch = no_idle_loop;    // the branch back; no_idle_loop for a jump to itself
   u32 rejected = no_idle_loop;  // the last address found not to start such a loop
-  u16 address = 0;              // the work-RAM byte the first instruction reads
+  u16 address = 0;              // the byte the first instruction reads (work RAM or $2002)
   u8 kind = 0;                  // what it does with it (see idle_loop.h)
   u8 reg = 0;                   // the register it loads or compares: 0 A, 1 X, 2 Y
   u8 taken_mask = 0;            // the branch is taken when (p & taken_mask) == taken_value

@@ -91,8 +91,10 @@ void idle_loop_examine(Console& console, u16 start) {
     loop.address = bus_read(console, operand);
     if (length == 3)
       loop.address = static_cast<u16>(loop.address | (bus_read(console, operand + 1) << 8));
-    if (loop.address >= 0x2000)
-      return;  // anything but work RAM may change by being read, or on its own
+    // Anything but work RAM and the PPU's status (at $2002 and its mirrors)
+    // may change by being read, or on its own.
+    if (loop.address >= 0x2000 && (loop.address >= 0x4000 || (loop.address & 7) != 2))
+      return;
     const u16 branch = static_cast<u16>(start + length);
     const u8 branch_opcode = bus_read(console, branch);
     if (!branch_condition(branch_opcode, loop.taken_mask, loop.taken_value))

@@ -3,17 +3,21 @@
 //     wait:  LDA frame_done
 //            BEQ wait
 //
-// waiting for its interrupt handler to change a byte of work RAM, or in a
-// jump to itself. Once the registers and flags hold what the loop's read gives
-// them, a turn of the loop changes nothing but the time: the read sees the same
-// byte (only the CPU writes work RAM, and it is spinning), and the branch goes
-// back. Until something outside the CPU acts (a request, an APU or cartridge
-// event, the end of the run), the turns can be counted off instead of
-// executed, leaving exactly the balance and program counter they would leave.
+// waiting for its interrupt handler to change a byte of work RAM, in a loop
+// that polls the PPU's status for the vertical blank or the sprite-zero hit,
+// or in a jump to itself. Once the registers and flags hold what the loop's
+// read gives them, a turn of the loop changes nothing but the time: the read
+// sees the same byte (only the CPU writes work RAM, and it is spinning; the
+// PPU sets its status flags only between the CPU's runs, never during one),
+// and the branch goes back. Until something outside the CPU acts (a request,
+// an APU or cartridge event, the end of the run), the turns can be counted
+// off instead of executed, leaving exactly the balance and program counter
+// they would leave.
 #pragma once
 
 #include "core/console.h"
 #include "cpu/cpu.h"
+#include "ppu/ppu.h"
 
 // What the first instruction of a wait loop does with the byte it reads.
 enum : u8 { idle_kind_jump = 0, idle_kind_load, idle_kind_bit, idle_kind_compare };
@@ -38,8 +42,11 @@ inline bool idle_loop_at(const Console& console) {
 }
 
 // Whether the CPU, at the known loop, spins without changing anything: no
-// request would be taken, the read leaves the registers and flags as they
-// are, and the branch goes back.
+// request would be taken, the read changes nothing and leaves the registers
+// and flags as they are, and the branch goes back. A read of the status
+// changes nothing once the vertical-blank flag and the write toggle, which it
+// clears, are clear, and the read has been noted for the race at the flag's
+// rise.
 inline bool idle_loop_settled(const Console& c) {
   const IdleLoop& loop = c.fast.idle_loop;
   if (c.reset_pending | c.nmi_pending)
@@ -50,7 +57,15 @@ inline bool idle_loop_settled(const Console& c) {
     return false;
   if (loop.kind == idle_kind_jump)
     return loop.start != no_idle_loop;
-  const u8 m = c.memory[loop.address & 0x07FF];
+  u8 m;
+  if (loop.address < 0x2000) {
+    m = c.memory[loop.address & 0x07FF];
+  } else {
+    const Ppu& ppu = *c.ppu;
+    m = ppu.status;
+    if ((m & status_vblank) || ppu.write_toggle || !ppu.status_read_flag)
+      return false;
+  }
   const u8 reg = loop.reg == 0 ? c.a : (loop.reg == 1 ? c.x : c.y);
   if (loop.kind == idle_kind_load)
     return reg == m && (c.p & (flag_n | flag_z)) == zn_table[m];
