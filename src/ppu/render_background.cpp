@@ -185,41 +185,72 @@ struct LineDrawer {
     TileRow row = tile_row;
     while (x < end) {
       ++row.c;
-      if (row.c > 7 || !row.fetched)
+      if (row.c > 7 || !row.fetched) {
+        if (((origin.x0 + x) & 7) == 0 && end - x >= 8) {
+          x = draw_whole_tiles(origin, x, end, row);
+          continue;
+        }
         row = fetch(origin, x);
-      // The rest of this tile row, or of the run if it ends first.
+      }
+      // Part of a tile row, pixel by pixel: the rest of it, or of the run if
+      // that ends first. The value of column k is in byte k of the two
+      // planes spread out. Colour 0 of every palette is the backdrop:
+      // palette memory keeps $3F00, $3F04, $3F08 and $3F0C equal. Each colour
+      // is stored as four bytes; the fourth is overwritten by the next pixel
+      // (the frame buffer has one spare byte after the last).
       const int count = std::min(8 - row.c, end - x);
       u8* flag = flags + x;
       u8* pixel = out + 3 * x;
-      if (count == 8) {
-        // A whole tile row: the eight flags in one store (a value is opaque
-        // when either of its bits is set), then each half's twelve colour
-        // bytes from the palette's table.
-        const u64 opaque = pattern_spread[row.lo | row.hi];
-        std::memcpy(flag, &opaque, 8);
-        const u8(*quads)[12] = colours_cache.quads[row.palette];
-        std::memcpy(pixel, quads[(row.lo >> 4) | (row.hi & 0xF0)], 12);
-        std::memcpy(pixel + 12, quads[(row.lo & 0x0F) | ((row.hi & 0x0F) << 4)], 12);
-      } else {
-        // Part of a tile row, pixel by pixel: the value of column k is in
-        // byte k of the two planes spread out. Colour 0 of every palette is
-        // the backdrop: palette memory keeps $3F00, $3F04, $3F08 and $3F0C
-        // equal. Each colour is stored as four bytes; the fourth is
-        // overwritten by the next pixel (the frame buffer has one spare byte
-        // after the last).
-        u64 values = (pattern_spread[row.lo] | (pattern_spread[row.hi] << 1)) >> (8 * row.c);
-        const u32* row_colours = colours + 4 * row.palette;
-        for (int i = 0; i < count; ++i) {
-          const int value = static_cast<int>(values & 3);
-          values >>= 8;
-          flag[i] = value != 0;
-          std::memcpy(pixel + 3 * i, &row_colours[value], 4);
-        }
+      u64 values = (pattern_spread[row.lo] | (pattern_spread[row.hi] << 1)) >> (8 * row.c);
+      const u32* row_colours = colours + 4 * row.palette;
+      for (int i = 0; i < count; ++i) {
+        const int value = static_cast<int>(values & 3);
+        values >>= 8;
+        flag[i] = value != 0;
+        std::memcpy(pixel + 3 * i, &row_colours[value], 4);
       }
       x += count;
       row.c += count - 1;
     }
     tile_row = row;
+  }
+
+  // Draws whole tile rows from pixel x, where one begins, while eight pixels
+  // remain before end, fetching them in order as fetch() would; leaves the
+  // last in row and returns the pixel after it. Along one nametable's row of
+  // 32 tiles the name and attribute bytes lie side by side (a nametable base
+  // is one of $2000-$2C00, so they lie within video memory).
+  int draw_whole_tiles(const ScrollOrigin& origin, int x, int end, TileRow& row) {
+    const u8* half = board.pattern_half[(origin.pattern_row >> 12) & 1];
+    u8 lo = 0;
+    u8 hi = 0;
+    int palette = 0;
+    while (end - x >= 8) {
+      const int picture_x = origin.x0 + x;
+      const int base = origin.nametable_base[origin.nametable_row + ((picture_x >> 8) & 1)];
+      const u8* names = origin.vram + base + origin.tile_row;
+      const u8* attributes = origin.vram + base + origin.attribute_row;
+      const int first = (picture_x >> 3) & 31;
+      const int last = std::min(32, first + (end - x) / 8);
+      for (int column = first; column < last; ++column) {
+        const u16 address = static_cast<u16>(origin.pattern_row + 16 * names[column]);
+        const u8* pattern = half != nullptr ? half + (address & 0x0FFF) : board.chr_pointer(address);
+        lo = pattern[0];
+        hi = pattern[8];
+        palette = (attributes[column >> 2] >> ((column & 2) + origin.attribute_shift)) & 3;
+        // The eight flags in one store (a value is opaque when either of its
+        // bits is set), then each half's twelve colour bytes from the
+        // palette's table.
+        const u64 opaque = pattern_spread[lo | hi];
+        std::memcpy(flags + x, &opaque, 8);
+        const u8(*quads)[12] = colours_cache.quads[palette];
+        std::memcpy(out + 3 * x, quads[(lo >> 4) | (hi & 0xF0)], 12);
+        std::memcpy(out + 3 * x + 12, quads[(lo & 0x0F) | ((hi & 0x0F) << 4)], 12);
+        x += 8;
+      }
+    }
+    row = TileRow{lo, hi, palette, 7, true};
+    return x;
   }
 };
 
