@@ -14,6 +14,11 @@ namespace {
 // last payment: a third of a cycle per dot, paid at 1.0.
 constexpr float owed_after_dots[3] = {0.0f, 1.0f / 3.0f, 1.0f / 3.0f + 1.0f / 3.0f};
 
+// Whole APU cycles owed for the first `dots` dots of a line.
+constexpr int thirds(int dots) {
+  return dots / 3;
+}
+
 // Whole APU cycles owed. Until the clock would reach a point where something
 // is due, the calls they stand for only move the clock, which nothing reads
 // but the APU's own registers: so they are paid when the CPU next reaches
@@ -38,6 +43,19 @@ int first_paying_count(const Apu& apu) {
   return count;
 }
 
+// Before a step, when the owed cycles have reached the count at which the
+// APU could act (or that count is not known): pays them if it could, and
+// leaves the count known.
+void pay_apu_if_due(Console& console) {
+  FastPaths& fast = console.fast;
+  if (fast.apu_paying == 0)
+    fast.apu_paying = first_paying_count(*console.apu);
+  if (fast.apu_owed >= fast.apu_paying) {
+    catch_up_apu(console);
+    fast.apu_paying = first_paying_count(*console.apu);
+  }
+}
+
 // Whether the board's pattern fetches can raise an interrupt, which the CPU
 // sees at once: then the pixels owed are drawn before the CPU's first step
 // after a fetch the board acts on, so that the fetch finds the CPU as it
@@ -46,9 +64,10 @@ bool fetches_interrupt(const Console& console) {
   return console.mapper->fetches_interrupt;
 }
 
-// Before the CPU's step at dot ppu.line.due: draws the pixels owed when a
-// fetch the board acts on lies among them. Leaves the line's next such fetch
-// known, at or after the step.
+// Before the CPU's step at dot ppu.line.due, when that lies past the line's
+// next fetch the board acts on (or that fetch is not known): draws the pixels
+// owed if the fetch lies among them, and leaves the next such fetch known, at
+// or after the step.
 void draw_past_acting_fetch(Console& console) {
   Ppu& ppu = *console.ppu;
   LineCursor& line = ppu.line;
@@ -58,46 +77,6 @@ void draw_past_acting_fetch(Console& console) {
     catch_up_picture(console);
     line.acting_fetch = ppu_next_acting_fetch(ppu);
   }
-}
-
-// The CPU is due to step at dot x, with the balance b it has at every step of
-// a run of one-dot calls (0 < b <= 16). When it is settled in a wait loop,
-// each step costs a whole number of dots, 3 per cycle, and leaves the balance
-// at b again for the next: so the steps can be counted off, up to the end of
-// the line, to the step before which the APU could have something due, or to
-// the first step after a pattern fetch the board acts on (with a board whose
-// fetches can interrupt; see draw_past_acting_fetch, which the caller has
-// called at x). Returns the dot after the last step counted off, with the
-// balance, phase and owed cycles as the run would have left them there; x
-// when the CPU must run the step.
-int skip_wait_loop(Console& console, int& phase, int x) {
-  const float b = console.cycle_budget;
-  if (!(b > 0.0f && b <= ticks_per_dot && idle_loop_whole_ticks(b)) || !idle_loop_settled(console))
-    return x;
-  // A step at dot x + d finds owed + (phase + d) / 3 cycles owed; the steps
-  // counted off must all find fewer than would be paid.
-  int& owed = console.fast.apu_owed;
-  const int paying = first_paying_count(*console.apu);
-  int limit = std::min(screen_width, x + 3 * std::max(0, paying - owed) - phase);
-  if (fetches_interrupt(console))
-    limit = std::min(limit, console.ppu->line.acting_fetch + 1);
-  u16 pc = console.pc;
-  int step_x = x;
-  int last_x = x;
-  float last_ticks = 0.0f;
-  do {
-    console.pc = pc;
-    last_ticks = idle_loop_step_ticks(console);
-    last_x = step_x;
-    pc = idle_loop_next_pc(console);
-    step_x += static_cast<int>(last_ticks / ticks_per_dot);
-  } while (step_x < limit);
-  console.pc = pc;
-  console.cycle_budget = b - last_ticks;
-  phase += last_x - x;
-  owed += phase / 3;
-  phase %= 3;
-  return last_x + 1;
 }
 
 // The exact model: one dot of CPU time, then one pixel.
@@ -110,65 +89,86 @@ void run_line_exact(Console& console) {
   }
 }
 
-// The same, faster. A dot in which the CPU's balance stays at or below zero
-// runs no instruction; the dots between two instructions are paid for
-// together. An instruction that touches neither the PPU's nor the
-// cartridge's registers changes nothing the picture depends on: the pixels
-// wait, and are drawn in one go when the bus is about to reach one of those
-// registers (with the registers as they stood before the access), before the
-// first step after a fetch that a board whose fetches can interrupt acts on,
-// or at the end of the line. The APU's third of a cycle per dot is counted as a phase,
-// and the whole cycles it is owed are paid, one call each as one-dot calls of
-// cpu_run would pay them, when anything could see the difference. A CPU
-// settled in a wait loop has its steps counted off.
+// The same, faster. The CPU runs from one dot at which something could need
+// doing before its step to the next: the dots between, with the steps that
+// begin in them, are handed to it in one go, and a CPU settled in a wait
+// loop has its turns counted off there (see cpu_execute). Before a step
+// something may need doing when the APU could have something due (then the
+// whole cycles it is owed are paid, one call each as one-dot calls of
+// cpu_run would pay them), and with a board whose fetches can interrupt,
+// when a fetch the board acts on lies among the pixels owed.
+//
+// An instruction that touches neither the PPU's nor the cartridge's
+// registers changes nothing the picture depends on: the pixels wait, and are
+// drawn in one go when the bus is about to reach one of those registers
+// (with the registers as they stood before the access), before the first step
+// after a fetch the board acts on, or at the end of the line. An access that
+// may move the next point at which something needs doing (to the APU; to the
+// PPU or the cartridge, with a board whose fetches can interrupt) ends the
+// run after its step.
 //
 // A line begins with nothing owed to the APU: the 21 dots that end the line
 // before (or the pre-render line) paid it in full.
 void run_line_fast(Console& console) {
-  Ppu& ppu = *console.ppu;
-  Apu& apu = *console.apu;
-  int& owed = console.fast.apu_owed;
+  LineCursor& line = console.ppu->line;
+  FastPaths& fast = console.fast;
   const bool watch_fetches = fetches_interrupt(console);
-  int phase = 0;
+  fast.apu_paying = 0;
   int x = 0;
   while (x < screen_width) {
     const float budget = console.cycle_budget;
-    if (budget + ticks_per_dot > 0.0f) {
-      console.cycle_budget = budget + ticks_per_dot;
-      if (++phase == 3) {
-        phase = 0;
-        ++owed;
-      }
-      if (apu_could_act(apu, owed))
-        catch_up_apu(console);
-      ppu.line.due = x;
-      if (watch_fetches)
-        draw_past_acting_fetch(console);
-      if (idle_loop_at(console)) {
-        const int after = skip_wait_loop(console, phase, x);
-        if (after != x) {
-          x = after;
-          continue;
-        }
-      }
-      cpu_execute(console);
-      ++x;
-    } else {
-      // The balance is a whole number of ticks, so this is exact.
-      int run = static_cast<int>(-budget) / static_cast<int>(ticks_per_dot);
-      if (run > screen_width - x)
-        run = screen_width - x;
+    if (budget + ticks_per_dot <= 0.0f) {
+      // Dots in which the CPU runs nothing. The balance is a whole number of
+      // ticks, so this is exact.
+      const int run = std::min(static_cast<int>(-budget) / static_cast<int>(ticks_per_dot), screen_width - x);
       console.cycle_budget = budget + ticks_per_dot * static_cast<float>(run);
-      phase += run;
-      owed += phase / 3;
-      phase %= 3;
+      fast.apu_owed += thirds(x + run) - thirds(x);
       x += run;
+      if (x == screen_width)
+        break;
     }
+    // The CPU steps at dot x. First what may need doing before the step.
+    fast.apu_owed += thirds(x + 1) - thirds(x);
+    if (fast.apu_owed >= fast.apu_paying)
+      pay_apu_if_due(console);
+    line.due = x;
+    if (watch_fetches && x > line.acting_fetch)
+      draw_past_acting_fetch(console);
+    // A step at dot s finds base + thirds(s + 1) cycles owed: the run ends
+    // before the first step that would find the APU's paying count, and
+    // after the next fetch the board acts on.
+    int end = std::min(screen_width, 3 * (thirds(x + 1) + fast.apu_paying - fast.apu_owed) - 1);
+    if (watch_fetches)
+      end = std::min(end, line.acting_fetch + 1);
+    console.cycle_budget += ticks_per_dot * static_cast<float>(end - x);
+    fast.run_owed_base = fast.apu_owed - thirds(x + 1);
+    fast.run_end = end;
+    cpu_execute(console);
+    x = fast.run_end;
+    fast.run_end = 0;
+    fast.apu_owed = fast.run_owed_base + thirds(x);
   }
-  ppu.line.due = screen_width;
+  line.due = screen_width;
   catch_up_picture(console);
   catch_up_apu(console);
-  console.apu_cycles = owed_after_dots[phase];
+  console.apu_cycles = owed_after_dots[screen_width % 3];
+}
+
+// The dot of the CPU's current step in a run (see run_line_fast): the step
+// began with the balance positive, and one dot's ticks before the run's end
+// for each dot still to come.
+int run_dot(const Console& console) {
+  const int ticks = static_cast<int>(console.cycle_budget);
+  return console.fast.run_end -
+         (ticks + static_cast<int>(ticks_per_dot) - 1) / static_cast<int>(ticks_per_dot);
+}
+
+// Ends the run after the step at dot s: the balance keeps what the dots up to
+// s give, and the run loop takes over from dot s + 1.
+void end_run_after(Console& console, int s) {
+  FastPaths& fast = console.fast;
+  console.cycle_budget -= ticks_per_dot * static_cast<float>(fast.run_end - (s + 1));
+  fast.run_end = s + 1;
 }
 
 }  // namespace
@@ -176,6 +176,28 @@ void run_line_fast(Console& console) {
 void pay_owed_apu_cycles(Console& console) {
   apu_run_single_cycles(*console.apu, console.fast.apu_owed);
   console.fast.apu_owed = 0;
+}
+
+void catch_up_picture_in_run(Console& console) {
+  const int s = run_dot(console);
+  LineCursor& line = console.ppu->line;
+  line.due = s;
+  if (line.drawn < line.due)
+    ppu_draw_due(*console.ppu);
+  line.acting_fetch = unknown_fetch;
+  if (fetches_interrupt(console))
+    end_run_after(console, s);
+}
+
+void catch_up_apu_in_run(Console& console) {
+  const int s = run_dot(console);
+  FastPaths& fast = console.fast;
+  fast.apu_owed = fast.run_owed_base + thirds(s + 1);
+  if (fast.apu_owed > 0)
+    pay_owed_apu_cycles(console);
+  fast.run_owed_base = fast.apu_owed - thirds(s + 1);
+  fast.apu_paying = 0;
+  end_run_after(console, s);
 }
 
 void run_line_pixels(Console& console) {

@@ -3,19 +3,24 @@
 //
 // The exact model does just that: one dot of CPU time, then one pixel; the
 // APU paid each time a whole cycle is owed. The fast path gives the same
-// result with less work: the CPU runs from one instruction to the next
-// (the dots between are paid together), and what the PPU and the APU do
-// meanwhile is put off until something could see it. The bus calls the two
-// catch-up functions below before every access that could: a PPU register
-// access that meets the picture (ppu_read_meets_picture), a cartridge
-// register, an APU register. Program reads need none.
+// result with less work: the CPU runs from one point at which something
+// could need doing to the next, and what the PPU and the APU do meanwhile is
+// put off until something could see it. The bus calls the two catch-up
+// functions below before every access that could: a PPU register access that
+// meets the picture (ppu_read_meets_picture), a cartridge register, an APU
+// register. Program reads need none.
 #pragma once
 
 #include "core/console.h"
 #include "ppu/ppu.h"
 
 // Draws the pixels of the current line that the CPU has run past.
+void catch_up_picture_in_run(Console& console);
 inline void catch_up_picture(Console& console) {
+  if (console.fast.run_end != 0) {
+    catch_up_picture_in_run(console);
+    return;
+  }
   LineCursor& line = console.ppu->line;
   if (line.drawn < line.due)
     ppu_draw_due(*console.ppu);
@@ -24,9 +29,15 @@ inline void catch_up_picture(Console& console) {
 
 // Pays the APU the whole cycles it is owed for dots that have passed.
 void pay_owed_apu_cycles(Console& console);
+void catch_up_apu_in_run(Console& console);
 inline void catch_up_apu(Console& console) {
+  if (console.fast.run_end != 0) {
+    catch_up_apu_in_run(console);
+    return;
+  }
   if (console.fast.apu_owed > 0)
     pay_owed_apu_cycles(console);
+  console.fast.apu_paying = 0;  // the access may move the APU's next event
 }
 
 // The 256 dots of a line's pixels: the CPU runs one dot before each pixel,

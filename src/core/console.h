@@ -63,6 +63,12 @@ struct FastPaths {
   bool on = true;
   IdleLoop idle_loop;  // the wait loop the CPU was last seen in
   int apu_owed = 0;    // whole APU cycles owed for dots of this line that passed
+  int apu_paying = 0;  // the owed count at which the APU could act; 0 when not known
+  // While the CPU runs through several of a line's dots in one go: the dot
+  // the run ends at (0 otherwise), and what the APU is owed at a step at dot
+  // s less the whole cycles of dots 0 to s (see catch_up.cpp).
+  int run_end = 0;
+  int run_owed_base = 0;
 };
 
 struct Console {
