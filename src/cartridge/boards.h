@@ -39,6 +39,11 @@ BankWindows bank_windows(Console& console);
 void map_prg(BankWindows& windows, int first, int count, u32 offset);
 void map_chr(BankWindows& windows, int first, int count, u32 offset);
 
+// Publishes the eight pattern windows as the board's pattern_window, for a
+// board whose fetches never move them; it calls this whenever its pattern
+// windows may have moved (init, a register write, a state load).
+void publish_pattern_windows(mapper& board, const BankWindows& windows);
+
 inline u8 window_read(const BankWindows& windows, u16 address) {
   return windows.rom[windows.prg[(address >> 13) & 3] + (address & 0x1FFF)];
 }

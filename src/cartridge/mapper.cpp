@@ -65,9 +65,9 @@ void apply_mirroring(Ppu& ppu) {
   }
 }
 
-void publish_pattern_halves(mapper& board) {
-  board.pattern_half[0] = board.chr_pointer(0x0000);
-  board.pattern_half[1] = board.chr_pointer(0x1000);
+void publish_pattern_windows(mapper& board, const BankWindows& windows) {
+  for (int i = 0; i < 8; ++i)
+    board.pattern_window[i] = window_pattern(windows, static_cast<u16>(i * 0x400));
 }
 
 u32 fit_bank(u32 value, u32 bank_size, u32 rom_size) {

@@ -33,14 +33,15 @@ class mapper {
   u32 trainer = 0;
   u32 bus_conflicts = 0;
   u32 extra_ram = 0;
-  // Where the two 4 KB halves of pattern memory lie, for boards whose pattern
-  // fetches change nothing (see publish_pattern_halves): the renderers then
-  // read patterns without a call. Null for boards that watch the fetches.
-  const u8* pattern_half[2] = {nullptr, nullptr};
+  // Where the eight 1 KB windows of pattern memory lie, for boards whose
+  // pattern fetches never move them (see publish_pattern_windows): the
+  // renderers then read patterns without a call. Null for the boards whose
+  // latches switch banks at a fetch (MMC2, MMC4).
+  const u8* pattern_window[8] = {};
   // What the renderers need to know of the board: its pattern fetches can
-  // raise an interrupt the CPU sees at once (MMC3), so every fetch must come
-  // at its own dot; its latches watch the fetches of the next line's first two
-  // tiles, made at the end of each visible line (MMC2, MMC4).
+  // raise an interrupt the CPU sees at once (MMC3), so the board sees its
+  // fetches, each at its own dot; its latches watch the fetches of the next
+  // line's first two tiles, made at the end of each visible line (MMC2, MMC4).
   bool fetches_interrupt = false;
   bool sees_line_prefetch = false;
 
@@ -64,15 +65,17 @@ class mapper {
   // mirroring first, then the board's own (see core/state_io.h).
   virtual void state_fields(StateVisitor& v) = 0;
   // Works out what follows from the board's registers: its bank windows and
-  // the published pattern halves. After a state block is applied, and
+  // the published pattern windows. After a state block is applied, and
   // whenever the board's own registers change.
   virtual void update_windows() {}
 
   // For a board whose fetches can interrupt: whether the first of a row of
   // fetches from one pattern table (`table` is 0 or $1000), made now, would
-  // act on the board; the fetches after it in the row never do. The MMC3
-  // counts the rises of address line A12, so only a fetch from $1000-$1FFF
-  // after one from $0000-$0FFF acts.
+  // act on the board; the fetches after it in the row never do, and of them
+  // the board keeps only the address of the last (so the renderers may show
+  // it just the first and the last). The MMC3 counts the rises of address
+  // line A12, so only a fetch from $1000-$1FFF after one from $0000-$0FFF
+  // acts.
   virtual bool first_fetch_acts(u16 table) const {
     (void)table;
     return false;
@@ -82,18 +85,12 @@ class mapper {
 // The mirroring code as the first field of every board's block.
 void mirroring_field(StateVisitor& v, i32& mirroring);
 
-// For a board whose pattern fetches change nothing and whose windows are
-// whole 4 KB halves: records where chr_pointer finds each half now. The
-// board calls it whenever its pattern windows may have moved (init, a
-// register write, a state load).
-void publish_pattern_halves(mapper& board);
-
 // The pattern byte at a PPU address below $2000, as chr_pointer gives it:
-// straight from the published halves when there are any.
+// straight from the published windows, unless the board must see the fetch.
 inline const u8* pattern_at(mapper& board, u16 address) {
-  const u8* half = board.pattern_half[(address >> 12) & 1];
-  if (half != nullptr)
-    return half + (address & 0x0FFF);
+  const u8* window = board.pattern_window[(address >> 10) & 7];
+  if (window != nullptr && !board.fetches_interrupt)
+    return window + (address & 0x03FF);
   return board.chr_pointer(address);
 }
 

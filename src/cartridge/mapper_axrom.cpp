@@ -15,7 +15,7 @@ int mapper_axrom::init() {
   prg_bank = windows.prg_size > 0x8000 ? windows.prg_size - 0x8000 : 0;
   update_windows();
   apply_mirroring(*console->ppu);
-  publish_pattern_halves(*this);
+  publish_pattern_windows(*this, windows);
   return 1;
 }
 

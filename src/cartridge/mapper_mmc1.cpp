@@ -110,5 +110,5 @@ void mapper_mmc1::update_windows() {
   map_prg(windows, 2, 2, prg_bank[1]);
   map_chr(windows, 0, 4, chr_bank[0]);
   map_chr(windows, 4, 4, chr_bank[1]);
-  publish_pattern_halves(*this);
+  publish_pattern_windows(*this, windows);
 }

@@ -47,6 +47,7 @@ void mapper_mmc3::update_windows() {
     map_prg(windows, i, 1, prg_bank[i]);
   for (int i = 0; i < 8; ++i)
     map_chr(windows, i, 1, chr_bank[i]);
+  publish_pattern_windows(*this, windows);
 }
 
 void mapper_mmc3::bank_data(u8 value) {

@@ -13,7 +13,7 @@ int mapper_none::init() {
   map_prg(windows, 0, 2, 0);
   map_prg(windows, 2, 2, windows.prg_size < 32000 ? 0 : 0x4000);
   apply_mirroring(*console->ppu);
-  publish_pattern_halves(*this);
+  publish_pattern_windows(*this, windows);
   return 1;
 }
 

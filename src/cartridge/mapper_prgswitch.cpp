@@ -15,7 +15,7 @@ int mapper_prgswitch::init() {
   prg_bank[1] = windows.prg_size - 0x4000;
   update_windows();
   apply_mirroring(*console->ppu);
-  publish_pattern_halves(*this);
+  publish_pattern_windows(*this, windows);
   return 1;
 }
 

@@ -219,9 +219,22 @@ struct LineDrawer {
   // remain before end, fetching them in order as fetch() would; leaves the
   // last in row and returns the pixel after it. Along one nametable's row of
   // 32 tiles the name and attribute bytes lie side by side (a nametable base
-  // is one of $2000-$2C00, so they lie within video memory).
+  // is one of $2000-$2C00, so they lie within video memory). A board that
+  // sees its fetches is shown the first and the last of the row (see
+  // mapper::first_fetch_acts) when it publishes its windows.
   int draw_whole_tiles(const ScrollOrigin& origin, int x, int end, TileRow& row) {
-    const u8* half = board.pattern_half[(origin.pattern_row >> 12) & 1];
+    // The table's four windows; when they lie in a row, as with every board
+    // but the MMC3, one pointer reaches the whole table.
+    const u8* const* windows = board.pattern_window;
+    const u8* const* quarter = windows + ((origin.pattern_row >> 10) & 4);
+    const u8* table = nullptr;
+    if (quarter[0] != nullptr && quarter[1] == quarter[0] + 0x400 && quarter[2] == quarter[0] + 0x800 &&
+        quarter[3] == quarter[0] + 0xC00)
+      table = quarter[0];
+    const bool shown = windows[0] != nullptr && board.fetches_interrupt;
+    if (shown)
+      board.chr_pointer(origin.tile(x).pattern_address);
+    u16 address = 0;
     u8 lo = 0;
     u8 hi = 0;
     int palette = 0;
@@ -233,8 +246,14 @@ struct LineDrawer {
       const int first = (picture_x >> 3) & 31;
       const int last = std::min(32, first + (end - x) / 8);
       for (int column = first; column < last; ++column) {
-        const u16 address = static_cast<u16>(origin.pattern_row + 16 * names[column]);
-        const u8* pattern = half != nullptr ? half + (address & 0x0FFF) : board.chr_pointer(address);
+        address = static_cast<u16>(origin.pattern_row + 16 * names[column]);
+        const u8* pattern;
+        if (table != nullptr)
+          pattern = table + (address & 0x0FFF);
+        else if (windows[0] != nullptr)
+          pattern = windows[(address >> 10) & 7] + (address & 0x03FF);
+        else
+          pattern = board.chr_pointer(address);
         lo = pattern[0];
         hi = pattern[8];
         palette = (attributes[column >> 2] >> ((column & 2) + origin.attribute_shift)) & 3;
@@ -249,6 +268,8 @@ struct LineDrawer {
         x += 8;
       }
     }
+    if (shown)
+      board.chr_pointer(address);
     row = TileRow{lo, hi, palette, 7, true};
     return x;
   }

@@ -277,13 +277,14 @@ TEST(BoardState, ChrRamImageLoadsAnyChrOffsetSafely) {
   }
 }
 
-// The renderers read patterns through the halves a board publishes; they must
-// be where chr_pointer finds the patterns after every write and every load,
-// with CHR-ROM and with pattern RAM. Boards that watch the fetches publish none.
-TEST(PatternHalves, FollowChrPointerThroughWritesAndLoads) {
+// The renderers read patterns through the windows a board publishes; they
+// must be where chr_pointer finds the patterns after every write and every
+// load, with CHR-ROM and with pattern RAM. Boards whose latches switch banks
+// at a fetch publish none.
+TEST(PatternWindows, FollowChrPointerThroughWritesAndLoads) {
   const auto same_patterns = [](BoardFixture& cart) {
     for (u32 address = 0; address < 0x2000; ++address) {
-      if (pattern_at(cart.board(), static_cast<u16>(address)) !=
+      if (cart.board().pattern_window[address >> 10] + (address & 0x3FF) !=
           cart.board().chr_pointer(static_cast<u16>(address)))
         return false;
     }
@@ -293,9 +294,9 @@ TEST(PatternHalves, FollowChrPointerThroughWritesAndLoads) {
     for (u32 chr : {kChr, 0u}) {
       SCOPED_TRACE(::testing::Message() << "board " << number << ", CHR " << chr);
       BoardFixture cart(number, kPrg, chr);
-      const bool watched = number == 4 || number == 9 || number == 10;
-      EXPECT_EQ(cart.board().pattern_half[0] == nullptr, watched);
-      if (watched)
+      const bool latched = number == 9 || number == 10;
+      EXPECT_EQ(cart.board().pattern_window[0] == nullptr, latched);
+      if (latched)
         continue;
       EXPECT_TRUE(same_patterns(cart));
       for (u8 value : {0x00, 0x1F, 0x10, 0x03, 0x0E, 0x15}) {
@@ -303,6 +304,9 @@ TEST(PatternHalves, FollowChrPointerThroughWritesAndLoads) {
           cart.mmc1_write(0x8000, static_cast<u8>(value | 0x0C));
           cart.mmc1_write(0xA000, value);
           cart.mmc1_write(0xC000, static_cast<u8>(value ^ 0x0B));
+        } else if (number == 4) {
+          cart.board().cpu_write(0x8000, static_cast<u8>((value & 7) | ((value & 0x10) << 3)));
+          cart.board().cpu_write(0x8001, value);
         } else {
           cart.board().cpu_write(0x8000, value);
         }
