@@ -55,8 +55,9 @@ struct IdleLoop {
 };
 
 // The fast paths of the run loop: steps of a wait loop counted off instead of
-// executed, a line's pixels drawn in runs when something could see them, the
-// APU's cycles paid when something could see them. They give the same
+// executed, the CPU run through a line's dots in one go, a line's pixels
+// drawn in runs when something could see them, the APU's cycles paid when
+// something could see them. They give the same
 // pictures, sound and states as the exact model, in which the CPU and the PPU
 // take turns dot by dot and every payment clocks the APU; `on` chooses.
 struct FastPaths {
