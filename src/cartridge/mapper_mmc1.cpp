@@ -97,7 +97,8 @@ void mapper_mmc1::state_fields(StateVisitor& v) {
   mirroring_field(v, mirroring);
   const u8 bits = v.u8_field(shift_reg);
   const u8 count = v.u8_field(shift_count, 4);
-  v.require((bits >> count) == 0);
+  // A block being checked may hold any count: it is tested before it shifts.
+  v.require(count <= 4 && (bits >> count) == 0);
   v.u8_field(control, 0x1F);
   for (u32& bank : prg_bank)
     v.bank_offset(bank, 0, windows.prg_size);
