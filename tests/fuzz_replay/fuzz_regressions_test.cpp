@@ -69,19 +69,4 @@ INSTANTIATE_TEST_SUITE_P(Harnesses, FuzzInputs, ::testing::ValuesIn(harnesses),
                            return std::string(info.param.name);
                          });
 
-// The state harness's own invariant, checked directly for every board: a
-// console takes back the state it saved, and refuses that state cut short
-// by one byte (the edit format's length change).
-TEST(FuzzStateEntry, EveryBoardRoundTripsAndRefusesAShortFile) {
-  for (int board = 0; board < fuzz::board_count; ++board) {
-    SCOPED_TRACE(fuzz::board_numbers[board]);
-    auto console = fuzz::running_console(board);
-    std::vector<u8> state = save_state_bytes(*console);
-    ASSERT_EQ(state.size(), state_fixed_bytes + static_cast<std::size_t>(console->mapper->state_size()));
-    EXPECT_TRUE(load_state_bytes(*console, state.data(), state.size()));
-    EXPECT_FALSE(load_state_bytes(*console, state.data(), state.size() - 1));
-    close_console(*console, 1);
-  }
-}
-
 }  // namespace

@@ -1,0 +1,151 @@
+// The consoles' lives and their files: opening, the gallery's consoles, the
+// battery file, and the recent list with its settings file.
+#include <sys/stat.h>
+
+#include "core/console.h"
+#include "lifecycle/power.h"
+#include "lifecycle/recent_list.h"
+#include "lifecycle/session.h"
+#include "lifecycle/user_folders.h"
+#include "support/fixtures.h"
+
+namespace {
+
+struct PlayingFlag {
+  std::vector<bool> changes;
+  static void set(void* user, bool playing) { static_cast<PlayingFlag*>(user)->changes.push_back(playing); }
+};
+
+class Sessions : public ::testing::Test {
+ protected:
+  ScratchDir dir;
+  ScriptPlatform platform;
+  PlayingFlag playing;
+  Session session;
+
+  void SetUp() override {
+    session.platform = &platform;
+    session.set_playing = &PlayingFlag::set;
+    session.set_playing_user = &playing;
+  }
+  std::string image(const std::string& name, bool battery = false) {
+    ImageShape shape;
+    shape.battery = battery;
+    return write_image(dir, name, shape);
+  }
+  static std::vector<u8> ram(const Console& console) {
+    return std::vector<u8>(console.memory.get() + 0x6000, console.memory.get() + 0x8000);
+  }
+  static void fill_ram(Console& console, u8 first) {
+    for (int i = 0; i < battery_ram_bytes; ++i)
+      console.memory[0x6000 + i] = static_cast<u8>(first + i * 7);
+  }
+};
+
+TEST_F(Sessions, OpeningReplacesTheRunningGameOrSaysWhyNot) {
+  const std::string path = image("game.nes");
+  ASSERT_TRUE(open_rom(session, dir / "./game.nes", 1));
+  EXPECT_EQ(session.mode, mode_game);
+  EXPECT_EQ(session.recent[0], absolute_path(path));
+  EXPECT_EQ(playing.changes, std::vector<bool>{true});
+  EXPECT_EQ(platform.audio_pauses, (std::vector<bool>{true, false}));
+  Console* running = session.current.get();
+  write_text(dir / "notes.nes", "just some text, long enough to look like a header");
+  for (const std::string& bad : {dir / "notes.nes", dir / "missing.nes", dir.path()})
+    EXPECT_FALSE(open_rom(session, bad, 1));
+  EXPECT_EQ(session.current.get(), running);
+  EXPECT_EQ(platform.messages, (std::vector<std::string>{"Cannot Open: Not an iNES Image", "Cannot Open: File Not Found",
+                                                         "Cannot Open: Not a File"}));
+  EXPECT_EQ(session.recent[1], "");
+}
+
+// The running game's battery RAM goes to its file when it is closed, and
+// only for a cartridge with a battery; reopening it carries the RAM as it is
+// now; gallery consoles read their files but never write them.
+TEST_F(Sessions, BatteryFiles) {
+  for (bool battery : {true, false}) {
+    const std::string name = battery ? "saved" : "plain";
+    ASSERT_TRUE(open_rom(session, image(name + ".nes", battery), 0));
+    fill_ram(*session.current, 3);
+    enter_gallery(session);
+    EXPECT_EQ(file_exists(dir / (name + ".sav")), battery);
+  }
+  ASSERT_TRUE(open_rom(session, dir / "saved.nes", 0));
+  EXPECT_EQ(platform.messages.back(), "Loaded SRAM");
+  fill_ram(*session.current, 42);
+  ASSERT_TRUE(open_rom(session, dir / "saved.nes", 0));
+  EXPECT_EQ(read_file(dir / "saved.sav"), ram(*session.current));
+  session.recent[0] = dir / "saved.nes";
+  enter_gallery(session);
+  ASSERT_TRUE(session.gallery[0]);
+  fill_ram(*session.gallery[0], 9);
+  ASSERT_TRUE(open_rom(session, image("other.nes"), 0));
+  EXPECT_EQ(read_file(dir / "saved.sav")[0], 42) << "the preview's RAM was never written";
+}
+
+TEST_F(Sessions, GalleryFillsCellsFromTheTopLeftWithoutGaps) {
+  write_text(dir / "text.nes", "not an image at all");
+  session.recent[0] = image("a.nes");
+  session.recent[2] = image("b.nes");
+  session.recent[3] = dir / "missing.nes";
+  session.recent[4] = dir / "text.nes";
+  session.recent[5] = image("c.nes");
+  enter_gallery(session);
+  EXPECT_EQ(session.gallery_warmup, 180);
+  for (int cell = 0; cell < 9; ++cell)
+    EXPECT_EQ(static_cast<bool>(session.gallery[cell]), cell < 3) << cell;
+  EXPECT_EQ(session.gallery[2]->rom_path, session.recent[5]);
+  EXPECT_TRUE(platform.messages.empty()) << "entries that no longer load are skipped quietly";
+}
+
+TEST(RecentList, NewestFirstNineAtMostNoDuplicatesNoLineBreaks) {
+  Session session;
+  for (const char* path : {"/a.nes", "/b.nes", "/c.nes", "/a.nes", "x", "/bad\npath.nes", "/ok\rno.nes"})
+    add_recent(session, path);
+  EXPECT_EQ(session.recent[0], "/c.nes");
+  EXPECT_EQ(session.recent[2], "/a.nes") << "a path already listed stays where it is";
+  EXPECT_EQ(session.recent[3], "");
+  for (const char* path : {"/0.nes", "/1.nes", "/2.nes", "/3.nes", "/4.nes", "/5.nes", "/6.nes", "/7.nes", "/8.nes"})
+    add_recent(session, path);
+  EXPECT_EQ(session.recent[0], "/8.nes");
+  EXPECT_EQ(session.recent[8], "/0.nes");
+}
+
+TEST(RecentList, TheSettingsFile) {
+  ScratchDir dir;
+  ::setenv("CORVEL_CONFIG_DIR", (dir / "new/config").c_str(), 1);
+  Session session;
+  read_recent_list(session);  // no file: the list stays empty
+  EXPECT_EQ(session.settings_path, dir / "new/config/CorvelSettings.txt");
+  session.recent[0] = "/a.nes";
+  session.recent[3] = "/d e.nes";
+  ASSERT_TRUE(write_recent_list(session));  // the folder is made
+  EXPECT_EQ(read_text(session.settings_path), "/a.nes\n\n\n/d e.nes\n\n\n\n\n\n");
+  // Whole lines; a final CR is dropped; a last line without a break is kept.
+  write_text(session.settings_path, "/one.nes\r\n/two.nes\n/three.nes");
+  Session again;
+  read_recent_list(again);
+  EXPECT_EQ(std::vector<std::string>(again.recent.begin(), again.recent.begin() + 4),
+            (std::vector<std::string>{"/one.nes", "/two.nes", "/three.nes", ""}));
+  write_text(dir / "blocked", "");
+  session.settings_path = dir / "blocked/CorvelSettings.txt";
+  EXPECT_FALSE(write_recent_list(session));
+  ::unsetenv("CORVEL_CONFIG_DIR");
+}
+
+TEST(RecentList, FoldersComeFromTheEnvironment) {
+  const std::string home = std::getenv("HOME");
+  ::setenv("HOME", "/home/u", 1);
+  ::setenv("XDG_CONFIG_HOME", "relative", 1);
+  EXPECT_EQ(settings_directory(), "/home/u/.config/corvel");
+  ::setenv("XDG_CONFIG_HOME", "/xdg", 1);
+  EXPECT_EQ(settings_directory(), "/xdg/corvel");
+  const std::string data = std::getenv("XDG_DATA_HOME");
+  ::unsetenv("XDG_DATA_HOME");
+  EXPECT_EQ(saves_directory(), "/home/u/.local/share/corvel/saves");
+  ::setenv("XDG_DATA_HOME", data.c_str(), 1);
+  ::setenv("HOME", home.c_str(), 1);
+  ::unsetenv("XDG_CONFIG_HOME");
+}
+
+}  // namespace

@@ -1,0 +1,195 @@
+#include "support/fixtures.h"
+
+#include <png.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "cpu/cpu.h"
+#include "cpu/idle_loop.h"
+#include "lifecycle/power.h"
+#include "ppu/ppu.h"
+
+ScratchDir::ScratchDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "corvel-test-XXXXXX").string();
+  if (::mkdtemp(pattern.data()) != nullptr)
+    path_ = pattern;
+}
+
+ScratchDir::~ScratchDir() {
+  if (path_.empty())
+    return;
+  std::error_code error;
+  // Folders a test made read-only must be writable to be emptied.
+  for (auto it = std::filesystem::recursive_directory_iterator(path_, error);
+       !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
+    if (it->is_directory(error))
+      ::chmod(it->path().c_str(), 0700);
+  }
+  ::chmod(path_.c_str(), 0700);
+  std::filesystem::remove_all(path_, error);
+}
+
+std::vector<u8> read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<u8>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string read_text(const std::string& path) {
+  const std::vector<u8> bytes = read_file(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+void write_file(const std::string& path, const std::vector<u8>& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+void write_text(const std::string& path, const std::string& text) {
+  write_file(path, std::vector<u8>(text.begin(), text.end()));
+}
+
+bool file_exists(const std::string& path) {
+  struct stat info;
+  return ::lstat(path.c_str(), &info) == 0;
+}
+
+bool running_as_root() {
+  return ::geteuid() == 0;
+}
+
+std::vector<u8> make_image(const ImageShape& shape) {
+  std::vector<u8> image(16, 0);
+  const u8 header[8] = {'N', 'E', 'S', 0x1A, static_cast<u8>(shape.prg_banks), static_cast<u8>(shape.chr_banks),
+                        static_cast<u8>(((shape.mapper & 0x0F) << 4) | (shape.battery ? 2 : 0)),
+                        static_cast<u8>(shape.mapper & 0xF0)};
+  std::copy(std::begin(header), std::end(header), image.begin());
+  for (int bank = 0; bank < shape.prg_banks; ++bank) {
+    std::vector<u8> prg(16384, shape.fill);
+    prg[0] = 0x4C;  // JMP $8000, or the same place in whatever window holds it
+    prg[1] = 0x00;
+    prg[2] = 0x80;
+    for (int vector = 0x3FFA; vector < 0x4000; vector += 2) {
+      prg[vector] = 0x00;
+      prg[vector + 1] = 0x80;
+    }
+    image.insert(image.end(), prg.begin(), prg.end());
+  }
+  image.insert(image.end(), static_cast<std::size_t>(shape.chr_banks) * 8192, shape.fill);
+  return image;
+}
+
+std::string write_image(const ScratchDir& dir, const std::string& name, const ImageShape& shape) {
+  write_file(dir / name, make_image(shape));
+  return dir / name;
+}
+
+std::string cartridge(const std::string& name) {
+  return std::string(CORVEL_CARTRIDGE_DIR) + "/" + name + ".nes";
+}
+
+std::string public_rom(const std::string& relative_path) {
+  const std::string path = std::string(CORVEL_SOURCE_DIR) + "/../shared/roms/" + relative_path;
+  return std::filesystem::exists(path) ? path : std::string();
+}
+
+ToolRun run_headless(const std::string& arguments, const std::string& environment) {
+  ScratchDir dir;
+  const std::string command = environment + " '" + CORVEL_HEADLESS + "' " + arguments + " >'" + (dir / "out") +
+                              "' 2>'" + (dir / "err") + "'";
+  const int status = std::system(command.c_str());
+  ToolRun run;
+  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  run.out = read_text(dir / "out");
+  run.err = read_text(dir / "err");
+  return run;
+}
+
+u32 Picture::at(int x, int y) const {
+  const u8* p = rgb.data() + (static_cast<std::size_t>(y) * width + x) * 3;
+  return (u32{p[0]} << 16) | (u32{p[1]} << 8) | p[2];
+}
+
+bool read_png(const std::string& path, Picture& picture) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_file(&image, path.c_str()))
+    return false;
+  image.format = PNG_FORMAT_RGB;
+  picture.width = static_cast<int>(image.width);
+  picture.height = static_cast<int>(image.height);
+  picture.rgb.assign(PNG_IMAGE_SIZE(image), 0);
+  const bool ok = png_image_finish_read(&image, nullptr, picture.rgb.data(), 0, nullptr) != 0;
+  png_image_free(&image);
+  return ok;
+}
+
+Picture screenshot(const std::string& image, int frames, const std::string& extra_arguments) {
+  ScratchDir dir;
+  Picture picture;
+  const ToolRun run = run_headless("--sound off --frames " + std::to_string(frames) + " --screenshot '" +
+                                   (dir / "shot.png") + "' " + extra_arguments + " '" + image + "'");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(read_png(dir / "shot.png", picture)) << image;
+  return picture;
+}
+
+TestBoard::TestBoard() {
+  name = "Test";
+  place(0x8000, {0x4C, 0x00, 0x80});  // JMP $8000
+  place(0xFFFA, {0x00, 0x80, 0x00, 0x80, 0x00, 0x80});
+}
+
+void TestBoard::place(u16 address, const std::vector<u8>& bytes) {
+  for (std::size_t i = 0; i < bytes.size(); ++i)
+    prg[(address - 0x8000 + i) & 0x7FFF] = bytes[i];
+  if (console != nullptr)
+    idle_loop_forget(*console);  // the code changed behind the bus, not by a bank switch
+}
+
+void TestBoard::set_tile(int table, int tile, u8 lo, u8 hi) {
+  for (int row = 0; row < 8; ++row) {
+    chr[table + 16 * tile + row] = lo;
+    chr[table + 16 * tile + row + 8] = hi;
+  }
+}
+
+TestConsole::TestConsole(int mirroring) {
+  auto owned = std::make_unique<TestBoard>();
+  board = owned.get();
+  owned->mirroring = mirroring;
+  console.mapper = std::move(owned);
+  console.prg_size = 0x8000;
+  power_up(console, nullptr, nullptr, 0);
+  apply_mirroring(ppu());
+  cpu_take_reset(console);
+  console.cycle_budget = 0;
+}
+
+TestConsole::~TestConsole() {
+  close_console(console, 1);
+}
+
+Ppu& TestConsole::ppu() {
+  return *console.ppu;
+}
+
+u8& TestConsole::vram_at(u16 ppu_address) {
+  return console.ppu->vram[ppu_map_address(*console.ppu, ppu_address)];
+}
+
+u32 TestConsole::colour_at(int x, int line) const {
+  const u8* p = console.ppu->frame_buffer.get() + (line * 256 + x) * 3;
+  return (u32{p[0]} << 16) | (u32{p[1]} << 8) | p[2];
+}
+
+u32 rgb_of(int colour_number) {
+  const u8* rgb = nes_palette[colour_number & 0x3F];
+  return (u32{rgb[0]} << 16) | (u32{rgb[1]} << 8) | rgb[2];
+}
