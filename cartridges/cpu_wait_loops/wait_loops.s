@@ -60,28 +60,28 @@ wait:
 .endmacro
 
 ; ---------------------------------------------------------------------------
-; Bank 0 and bank 1 at $8000: a wait loop, and at the same addresses, code
-; that leaves it.
+; The three switchable 16 KB banks, each starting with its number. Bank 0
+; holds a wait loop at $8001, bank 1 at the same place code that leaves it
+; (assembled at $C001 here, it runs from $8001: it makes no reference to
+; its own addresses).
 
-.segment "BANK0"
-bank0_id:
+fixed_prg $4000
+
+.segment "BANKS"
+banks:
     .byte 0
 bank0_loop:
     lda flag
     beq bank0_loop
     jmp bank0_left
-
-.segment "BANK1"
-bank1_id:
+    .res banks + $4000 - *
     .byte 1
     nop
     nop
     nop
     nop
     jmp bank1_ran
-
-.segment "BANK2"
-bank2_id:
+    .res banks + $8000 - *
     .byte 2
 
 ; ---------------------------------------------------------------------------

@@ -11,6 +11,7 @@
 .include "random.inc"
 
     ines_header 2, 1, 4, 0          ; MMC3, 32 KB PRG, 8 KB CHR, horizontal
+    fixed_prg $2000                 ; the code in the last 8 KB, fixed at $E000
 
 .segment "ZEROPAGE"
 frame:     .res 1

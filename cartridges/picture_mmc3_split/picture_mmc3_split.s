@@ -27,6 +27,7 @@
 .include "setup.inc"
 
 ines_header 2, 1, 4, 0          ; MMC3, 32 KB PRG, 8 KB CHR, horizontal
+fixed_prg $2000                 ; the code in the last 8 KB, fixed at $E000
 
 OAM_PAGE = $0200
 
