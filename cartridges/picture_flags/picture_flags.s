@@ -312,5 +312,4 @@ case_nine:        .byte $1E, $F0, 1, 0, 9
 .segment "VECTORS"
     .word nmi, reset, irq
 
-.segment "CHARS"
 .include "picture_tiles.inc"

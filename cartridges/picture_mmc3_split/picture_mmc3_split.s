@@ -129,5 +129,4 @@ nametable0:
 .segment "VECTORS"
     .word nmi, reset, irq
 
-.segment "CHARS"
 .include "picture_tiles.inc"

@@ -157,5 +157,4 @@ nametable2:
 .segment "VECTORS"
     .word nmi, reset, irq
 
-.segment "CHARS"
 .include "picture_tiles.inc"
