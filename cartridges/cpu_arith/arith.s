@@ -10,9 +10,7 @@
 ;
 ; The 2A03 has no decimal mode: ADC and SBC give binary results with D set.
 
-.include "header.inc"
-.include "nes.inc"
-.include "result.inc"
+.include "cartridge.inc"
 
 ines_header 2, 1, 0, 0
 

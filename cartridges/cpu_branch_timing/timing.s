@@ -26,9 +26,7 @@
 ; whether or not the address crosses a page; a set of instructions cost their
 ; fixed counts, undocumented opcodes included (one-byte no-ops here).
 
-.include "header.inc"
-.include "nes.inc"
-.include "result.inc"
+.include "cartridge.inc"
 
 ines_header 2, 1, 0, 0
 

@@ -6,9 +6,7 @@
 ;
 ; Each check reports its own status code and text through the $6000 protocol.
 
-.include "header.inc"
-.include "nes.inc"
-.include "result.inc"
+.include "cartridge.inc"
 
 ines_header 2, 1, 0, 0
 

@@ -18,10 +18,7 @@
 ; how long after each IRQ the next vertical blank came: a test that runs the
 ; cartridge twice compares these to show the timing is the same.
 
-.include "header.inc"
-.include "nes.inc"
-.include "result.inc"
-.include "setup.inc"
+.include "cartridge.inc"
 
 ines_header 4, 0, 2, 0
 

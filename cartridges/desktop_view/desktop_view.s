@@ -11,8 +11,7 @@
 ;   frame count at $6000-$6002, so a file written while the game runs shows
 ;   how far it had got.
 
-.include "nes.inc"
-.include "header.inc"
+.include "cartridge.inc"
 
 ines_header 2, 1, 0, 2          ; 32 KB PRG, 8 KB CHR, NROM, battery
 

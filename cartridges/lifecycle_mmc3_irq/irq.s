@@ -6,9 +6,7 @@
 ; latch and the last pattern address for the next interrupt to land on the
 ; same line.
 
-.include "header.inc"
-.include "nes.inc"
-.include "random.inc"
+.include "cartridge.inc"
 
     ines_header 2, 1, 4, 0          ; MMC3, 32 KB PRG, 8 KB CHR, horizontal
     fixed_prg $2000                 ; the code in the last 8 KB, fixed at $E000

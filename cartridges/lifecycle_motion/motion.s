@@ -4,9 +4,7 @@
 ; battery RAM with a pseudo-random sequence, so that the CPU, memory, PPU and
 ; APU are all somewhere else at every frame boundary.
 
-.include "header.inc"
-.include "nes.inc"
-.include "random.inc"
+.include "cartridge.inc"
 
     ines_header 2, 1, 0, 1          ; NROM, 32 KB PRG, 8 KB CHR, vertical
 

@@ -3,9 +3,7 @@
 ; way, it passes early, which shows that the state carried the count, the
 ; stack and the program's place.
 
-.include "header.inc"
-.include "nes.inc"
-.include "result.inc"
+.include "cartridge.inc"
 
     ines_header 2, 1, 0, 0
 

@@ -2,10 +2,7 @@
 ; any write to $8000-$FFFF, and bit 4 choosing which kilobyte of nametable
 ; memory all four screens show. The switching runs from RAM, since the
 ; window it switches holds the code.
-.include "nes.inc"
-.include "header.inc"
-.include "result.inc"
-.include "bank_check.inc"
+.include "cartridge.inc"
 
 ines_header 16, 0, 7, 0
 

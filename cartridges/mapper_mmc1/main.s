@@ -3,10 +3,7 @@
 ; the register. Checks each PRG mode (the modes that move $C000 run from
 ; RAM, since the code lives in the last bank), both CHR modes, the reset bit
 ; and the arrangement bit.
-.include "nes.inc"
-.include "header.inc"
-.include "result.inc"
-.include "bank_check.inc"
+.include "cartridge.inc"
 
 ines_header 8, 4, 1, 0
 

@@ -18,10 +18,7 @@
 ;   $2400 row 26, column 0: $FD: red from row 26's second pixel row, and
 ;                the $FD state for the next frame
 ; The tests compare a screenshot against that picture.
-.include "nes.inc"
-.include "header.inc"
-.include "result.inc"
-.include "bank_check.inc"
+.include "cartridge.inc"
 
 ines_header 8, 2, 9, 1          ; vertical mirroring: $2400 is its own screen
 

@@ -2,10 +2,7 @@
 ; registers in both PRG modes and both CHR arrangements, bank numbers past
 ; the ROM, and the arrangement register. The code lives in the last 8 KB,
 ; which no register moves.
-.include "nes.inc"
-.include "header.inc"
-.include "result.inc"
-.include "bank_check.inc"
+.include "cartridge.inc"
 
 ines_header 16, 8, 4, 0
 

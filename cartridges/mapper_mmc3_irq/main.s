@@ -32,10 +32,7 @@
 ;   cycles = 273 iterations; the gap 1 line = 4 iterations; 241 IRQs per
 ;   frame.
 ; Every window is +-7 iterations: half a line.
-.include "nes.inc"
-.include "header.inc"
-.include "result.inc"
-.include "bank_check.inc"
+.include "cartridge.inc"
 
 ines_header 2, 1, 4, 0
 

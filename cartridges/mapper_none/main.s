@@ -1,10 +1,7 @@
 ; The board without registers with a 16 KB PRG-ROM: $C000-$FFFF repeat
 ; $8000-$BFFF, writes to ROM change nothing, pattern memory is the 8 KB of
 ; CHR-ROM, and the header's vertical mirroring pairs $2000 with $2800.
-.include "nes.inc"
-.include "header.inc"
-.include "result.inc"
-.include "bank_check.inc"
+.include "cartridge.inc"
 
 ines_header 1, 1, 0, 1
 

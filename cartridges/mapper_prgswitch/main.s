@@ -1,10 +1,7 @@
 ; The PRG-switching board with 128 KB of PRG-ROM and CHR RAM: any write to
 ; $8000-$FFFF picks the 16 KB at $8000; the last 16 KB stay at $C000. Bank
 ; numbers past the ROM drop their high bits.
-.include "nes.inc"
-.include "header.inc"
-.include "result.inc"
-.include "bank_check.inc"
+.include "cartridge.inc"
 
 ines_header 8, 0, 2, 0
 

@@ -13,10 +13,7 @@
 ; sprites with Y = 149 comes while line 149 selects the sprites of line 150,
 ; 320 dots into that line. The windows below allow half a line either way.
 
-.include "header.inc"
-.include "nes.inc"
-.include "result.inc"
-.include "setup.inc"
+.include "cartridge.inc"
 
 ines_header 2, 1, 0, 1
 

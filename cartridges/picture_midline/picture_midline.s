@@ -8,9 +8,7 @@
 ; the picture is the new backdrop with sprite 0 over it. The vertical-blank
 ; handler restores the backdrop, the mask and the scroll.
 
-.include "header.inc"
-.include "nes.inc"
-.include "setup.inc"
+.include "cartridge.inc"
 
 ines_header 2, 1, 0, 1          ; vertical arrangement
 

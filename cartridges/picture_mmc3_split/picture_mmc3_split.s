@@ -22,9 +22,7 @@
 ; Horizontal arrangement: nametables 0 and 1 share one block, so a scrolled
 ; line wraps round to its own left edge.
 
-.include "header.inc"
-.include "nes.inc"
-.include "setup.inc"
+.include "cartridge.inc"
 
 ines_header 2, 1, 4, 0          ; MMC3, 32 KB PRG, 8 KB CHR, horizontal
 fixed_prg $2000                 ; the code in the last 8 KB, fixed at $E000

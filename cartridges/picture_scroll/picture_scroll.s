@@ -12,9 +12,7 @@
 ;
 ; Horizontal arrangement: nametables 0/1 share one block, 2/3 the other.
 
-.include "header.inc"
-.include "nes.inc"
-.include "setup.inc"
+.include "cartridge.inc"
 
 ines_header 2, 1, 0, 0
 

@@ -6,9 +6,7 @@
 ; parked at the bottom edge (Y 232-239), which the PPU selects on line 239
 ; for a line it never shows: none of them may appear on line 0.
 
-.include "header.inc"
-.include "nes.inc"
-.include "setup.inc"
+.include "cartridge.inc"
 
 ines_header 2, 1, 0, 1          ; vertical arrangement
 

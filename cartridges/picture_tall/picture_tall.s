@@ -4,9 +4,7 @@
 ; set and must not matter. Nine tall sprites share some lines, and one ends
 ; on the picture's last line.
 
-.include "header.inc"
-.include "nes.inc"
-.include "setup.inc"
+.include "cartridge.inc"
 
 ines_header 2, 1, 0, 1          ; vertical arrangement
 
