@@ -31,6 +31,24 @@ HIT_LOW       = 821
 OVERFLOW_LOW  = 1067
 WINDOW_WIDTH  = 7
 
+HIT      = $40              ; the flags in $2002
+OVERFLOW = $20
+
+; Runs case `case` and stops with `code` and `text` unless the frame left
+; `flag` raised (want = raised) or clear (want = clear).
+.macro flag_case case, flag, want, code, text
+    ldx #case - cases
+    jsr run_case
+    and #flag
+    .if .xmatch(want, raised)
+        bne :+
+    .else
+        beq :+
+    .endif
+    result_fail code, text
+:
+.endmacro
+
 .segment "CODE"
 
 reset:
@@ -94,12 +112,7 @@ reset:
     sta PPUSCROLL
 
     ; Sprite zero over the opaque background raises the hit ...
-    ldx #case_front - cases
-    jsr run_case
-    and #$40
-    bne :+
-    result_fail 2, "SPRITE 0 OVER BACKGROUND: NO HIT"
-:
+    flag_case case_front, HIT, raised, 2, "SPRITE 0 OVER BACKGROUND: NO HIT"
     ; ... and the flag stays up through $2002 reads until the vertical
     ; blank ends.
     lda PPUSTATUS
@@ -134,56 +147,16 @@ reset:
 :
     ; No hit over transparent background, at column 255, on the last line,
     ; or in the hidden left columns.
-    ldx #case_transparent - cases
-    jsr run_case
-    and #$40
-    beq :+
-    result_fail 5, "HIT OVER TRANSPARENT BACKGROUND"
-:
-    ldx #case_column_255 - cases
-    jsr run_case
-    and #$40
-    beq :+
-    result_fail 6, "HIT AT COLUMN 255"
-:
-    ldx #case_column_254 - cases
-    jsr run_case
-    and #$40
-    bne :+
-    result_fail 7, "NO HIT AT COLUMN 254"
-:
-    ldx #case_last_line - cases
-    jsr run_case
-    and #$40
-    beq :+
-    result_fail 8, "HIT ON LINE 239"
-:
-    ldx #case_left_hidden - cases
-    jsr run_case
-    and #$40
-    beq :+
-    result_fail 9, "HIT IN HIDDEN LEFT COLUMNS"
-:
-    ldx #case_left_shown - cases
-    jsr run_case
-    and #$40
-    bne :+
-    result_fail 10, "NO HIT IN SHOWN LEFT COLUMNS"
-:
+    flag_case case_transparent, HIT, clear, 5, "HIT OVER TRANSPARENT BACKGROUND"
+    flag_case case_column_255, HIT, clear, 6, "HIT AT COLUMN 255"
+    flag_case case_column_254, HIT, raised, 7, "NO HIT AT COLUMN 254"
+    flag_case case_last_line, HIT, clear, 8, "HIT ON LINE 239"
+    flag_case case_left_hidden, HIT, clear, 9, "HIT IN HIDDEN LEFT COLUMNS"
+    flag_case case_left_shown, HIT, raised, 10, "NO HIT IN SHOWN LEFT COLUMNS"
     ; Eight sprites on a line: no overflow. Nine: overflow, and it rises
     ; while line 149 is being finished.
-    ldx #case_eight - cases
-    jsr run_case
-    and #$20
-    beq :+
-    result_fail 11, "OVERFLOW WITH EIGHT SPRITES"
-:
-    ldx #case_nine - cases
-    jsr run_case
-    and #$20
-    bne :+
-    result_fail 12, "NO OVERFLOW WITH NINE SPRITES"
-:
+    flag_case case_eight, OVERFLOW, clear, 11, "OVERFLOW WITH EIGHT SPRITES"
+    flag_case case_nine, OVERFLOW, raised, 12, "NO OVERFLOW WITH NINE SPRITES"
     jsr wait_nmi
 @overflow_clear:
     lda PPUSTATUS
