@@ -54,12 +54,7 @@ text:
 .segment "CODE"
 
 reset:
-    sei
-    cld
-    ldx #$FF
-    txs
-    lda #$40
-    sta APUFRAME    ; no frame interrupt
+    start_cpu
     result_begin
     jsr wait_frames
 
@@ -309,5 +304,4 @@ cases:
     arith_case "CLD", $D8, $60, $60, $00, $00, F_D|F_Z, $00, $00, F_Z  ; 88
     .word 0
 
-.segment "VECTORS"
-    .word nmi, reset, irq
+vectors

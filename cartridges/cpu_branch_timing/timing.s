@@ -89,12 +89,7 @@ message:
 .segment "CODE"
 
 reset:
-    sei
-    cld
-    ldx #$FF
-    txs
-    lda #$40
-    sta APUFRAME    ; no frame interrupt
+    start_cpu
     lda #$00
     sta PPUMASK     ; rendering off: every frame is 89342 dots
     result_begin
@@ -313,5 +308,4 @@ t_page_target:              ; $xx00 of the next page
     .assert >t_page <> >t_page_target, error, "the branch must cross a page"
     rts
 
-.segment "VECTORS"
-    .word nmi, reset, irq
+vectors

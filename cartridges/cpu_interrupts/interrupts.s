@@ -114,12 +114,7 @@ wait:
 .segment "CODE"
 
 reset:
-    sei
-    cld
-    ldx #$FF
-    txs
-    lda #$40
-    sta APUFRAME    ; no frame interrupt: I is cleared below
+    start_cpu               ; no frame interrupt: I is cleared below
     lda #$00
     sta PPUCTRL
     sta PPUMASK
@@ -580,5 +575,4 @@ nested_return:
     plp
     rti
 
-.segment "VECTORS"
-    .word nmi, reset, irq
+vectors

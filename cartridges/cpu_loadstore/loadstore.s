@@ -42,12 +42,7 @@ DATA   = $0345      ; a byte of work RAM the pointers below aim at
 .segment "CODE"
 
 reset:
-    sei
-    cld
-    ldx #$FF
-    txs
-    lda #$40
-    sta APUFRAME    ; no frame interrupt
+    start_cpu
     result_begin
     jsr wait_frames
 
@@ -330,5 +325,4 @@ transfers_done:
 
     result_unexpected_interrupts
 
-.segment "VECTORS"
-    .word nmi, reset, irq
+vectors

@@ -88,5 +88,4 @@ second_run:
 
     result_unexpected_interrupts
 
-.segment "VECTORS"
-    .word nmi, reset, irq
+vectors

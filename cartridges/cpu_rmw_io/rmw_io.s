@@ -49,12 +49,7 @@ ines_header 2, 1, 0, 0
 .segment "CODE"
 
 reset:
-    sei
-    cld
-    ldx #$FF
-    txs
-    lda #$40
-    sta APUFRAME    ; no frame interrupt
+    start_cpu
     lda #$00
     sta PPUCTRL     ; NMI off, the address steps by 1
     sta PPUMASK     ; rendering off: $2007 may be used at any time
@@ -101,5 +96,4 @@ reset:
 
     result_unexpected_interrupts
 
-.segment "VECTORS"
-    .word nmi, reset, irq
+vectors

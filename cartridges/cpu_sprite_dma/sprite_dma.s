@@ -114,5 +114,4 @@ nmi:
 irq:
     rti
 
-.segment "VECTORS"
-    .word nmi, reset, irq
+vectors

@@ -260,5 +260,4 @@ check_jsr_wrap0:
 
     result_unexpected_interrupts
 
-.segment "VECTORS"
-    .word nmi, reset, irq
+vectors

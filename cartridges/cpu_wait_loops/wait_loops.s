@@ -183,8 +183,7 @@ wait4b:
 wait5_next:
     lda #0
     sta flag
-:   bit PPUSTATUS
-    bpl :-
+    wait_vblank
     lda round               ; 3 x round + 1 blocks of 1280 cycles
     asl a
     adc round
@@ -365,5 +364,4 @@ irq:
     pla
     rti
 
-.segment "VECTORS"
-    .word nmi, reset, irq
+vectors

@@ -24,12 +24,7 @@ OAM_PAGE = $0200
 random_routine rng_state
 
 reset:
-    sei
-    cld
-    ldx #$FF
-    txs
-    lda #$40
-    sta APUFRAME
+    start_cpu
     lda #0
     sta PPUCTRL
     sta PPUMASK
@@ -53,16 +48,9 @@ reset:
     lda #0
     sta $A000                       ; vertical mirroring
 
-    bit PPUSTATUS
-:   bit PPUSTATUS
-    bpl :-
-:   bit PPUSTATUS
-    bpl :-
+    wait_for_ppu
 
-    lda #$3F
-    sta PPUADDR
-    lda #$00
-    sta PPUADDR
+    ppu_at $3F00
     ldx #0
 :   lda palette, x
     sta PPUDATA
@@ -70,10 +58,7 @@ reset:
     cpx #32
     bne :-
 
-    lda #$20
-    sta PPUADDR
-    lda #$00
-    sta PPUADDR
+    ppu_at $2000
     ldy #8
     lda #1
 fill_page:
@@ -164,8 +149,7 @@ palette:
     .byte $0F, $02, $12, $22, $0F, $05, $15, $25, $0F, $08, $18, $28, $0F, $0B, $1B, $2B
     .byte $0F, $14, $24, $34, $0F, $17, $27, $37, $0F, $1A, $2A, $3A, $0F, $12, $22, $32
 
-.segment "VECTORS"
-    .word nmi, reset, irq
+vectors
 
 .segment "CHARS"
 .repeat 512, tile

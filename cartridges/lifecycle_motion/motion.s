@@ -22,12 +22,7 @@ OAM_PAGE = $0200
 random_routine rng_state
 
 reset:
-    sei
-    cld
-    ldx #$FF
-    txs
-    lda #$40
-    sta APUFRAME                    ; no frame interrupt
+    start_cpu
     lda #0
     sta PPUCTRL
     sta PPUMASK
@@ -40,17 +35,10 @@ reset:
     lda #$5A
     sta rng_state+1
 
-    bit PPUSTATUS
-:   bit PPUSTATUS
-    bpl :-
-:   bit PPUSTATUS
-    bpl :-
+    wait_for_ppu
 
     ; Palette: 32 entries.
-    lda #$3F
-    sta PPUADDR
-    lda #$00
-    sta PPUADDR
+    ppu_at $3F00
     ldx #0
 :   lda palette, x
     sta PPUDATA
@@ -59,10 +47,7 @@ reset:
     bne :-
 
     ; Both nametables (2 KB) with a pattern of tile numbers.
-    lda #$20
-    sta PPUADDR
-    lda #$00
-    sta PPUADDR
+    ppu_at $2000
     ldy #8
     lda #1
 fill_page:
@@ -231,8 +216,7 @@ palette:
 .segment "BSS"
 tmp_y: .res 1
 
-.segment "VECTORS"
-    .word nmi, reset, irq
+vectors
 
 ; Tiles whose rows differ from tile to tile and from row to row.
 .segment "CHARS"

@@ -12,12 +12,7 @@ count: .res 1
 
 .segment "CODE"
 reset:
-    sei
-    cld
-    ldx #$FF
-    txs
-    lda #$40
-    sta APUFRAME
+    start_cpu
     lda #0
     sta PPUCTRL
     sta count
@@ -39,5 +34,4 @@ nmi:
 irq:
     rti
 
-.segment "VECTORS"
-    .word nmi, reset, irq
+vectors

@@ -85,5 +85,4 @@ nmi:
 irq:
     rti
 
-.segment "VECTORS"
-    .addr nmi, reset, irq
+vectors

@@ -158,5 +158,4 @@ nmi:
 irq:
     rti
 
-.segment "VECTORS"
-    .addr nmi, reset, irq
+vectors

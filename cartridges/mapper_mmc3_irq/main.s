@@ -454,5 +454,4 @@ masked_frame_empty:
 
     result_pass
 
-.segment "VECTORS"
-    .addr nmi, reset, irq
+vectors

@@ -52,21 +52,10 @@ OVERFLOW = $20
 .segment "CODE"
 
 reset:
-    start_up
-    result_begin
-    bit PPUSTATUS
-@vblank1:
-    bit PPUSTATUS
-    bpl @vblank1
-@vblank2:
-    bit PPUSTATUS
-    bpl @vblank2
+    cartridge_start
 
     ; Nametable 0: tile 1 everywhere but columns 16-23; palette 0 attributes.
-    lda #$20
-    sta PPUADDR
-    lda #$00
-    sta PPUADDR
+    ppu_at $2000
     ldy #30
 @row:
     ldx #0
@@ -90,10 +79,7 @@ reset:
     sta PPUDATA
     dex
     bne @attributes
-    lda #$3F
-    sta PPUADDR
-    lda #$00
-    sta PPUADDR
+    ppu_at $3F00
     lda #$0F
     sta PPUDATA
     lda #$30
@@ -102,9 +88,7 @@ reset:
     lda #0
     sta nmi_count
     bit PPUSTATUS
-@vblank3:
-    bit PPUSTATUS
-    bpl @vblank3
+    wait_vblank
     lda #$88                    ; NMI on, sprites from $1000
     sta PPUCTRL
     lda #0
@@ -229,10 +213,7 @@ run_case:
     dey
     bne @crowd
 @dma:
-    lda #0
-    sta OAMADDR
-    lda #>OAM_PAGE
-    sta OAMDMA
+    send_oam OAM_PAGE
     lda case_mask
     sta PPUMASK
     jsr wait_nmi                ; the frame with this case has been drawn:
@@ -279,7 +260,6 @@ case_left_shown:  .byte $1E, 99, 1, 0, 0
 case_eight:       .byte $1E, $F0, 1, 0, 8
 case_nine:        .byte $1E, $F0, 1, 0, 9
 
-.segment "VECTORS"
-    .word nmi, reset, irq
+vectors
 
 .include "picture_tiles.inc"

@@ -33,14 +33,9 @@ reset:
     sta OAM_PAGE + 2
     lda #64
     sta OAM_PAGE + 3
-    lda #0
-    sta OAMADDR
-    lda #>OAM_PAGE
-    sta OAMDMA
+    send_oam OAM_PAGE
 
-@vblank3:
-    bit PPUSTATUS
-    bpl @vblank3
+    wait_vblank
     jsr restore
     lda nmi_count
 @first_nmi:
@@ -60,10 +55,7 @@ frame:
     bne @delay
     lda #$16                    ; background off, sprites still on
     sta PPUMASK
-    lda #$3F
-    sta PPUADDR
-    lda #$00
-    sta PPUADDR
+    ppu_at $3F00
     lda #$38                    ; the new backdrop
     sta PPUDATA
     lda nmi_count
@@ -75,10 +67,7 @@ frame:
 ; Backdrop $01, background and sprites on, scroll at the top left.
 restore:
     bit PPUSTATUS
-    lda #$3F
-    sta PPUADDR
-    lda #$00
-    sta PPUADDR
+    ppu_at $3F00
     lda #$01
     sta PPUDATA
     lda #$88                    ; NMI on, sprites from $1000
@@ -114,7 +103,6 @@ nametable0:
         .byte (37 * i + 11) .mod 256
     .endrepeat
 
-.segment "VECTORS"
-    .word nmi, reset, irq
+vectors
 
 .include "picture_tiles.inc"

@@ -57,14 +57,9 @@ reset:
     load_palette palette
     copy_nametable nametable0, src
     hide_sprites OAM_PAGE
-    lda #0
-    sta OAMADDR
-    lda #>OAM_PAGE
-    sta OAMDMA
+    send_oam OAM_PAGE
 
-@vblank:
-    bit PPUSTATUS
-    bpl @vblank
+    wait_vblank
     jsr start_frame
     lda #$1E                    ; both shown, also in the leftmost 8 columns
     sta PPUMASK
@@ -124,7 +119,6 @@ nametable0:
         .byte (37 * i + 11) .mod 256
     .endrepeat
 
-.segment "VECTORS"
-    .word nmi, reset, irq
+vectors
 
 .include "picture_tiles.inc"

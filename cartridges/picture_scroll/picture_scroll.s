@@ -50,9 +50,7 @@ reset:
     hide_sprites OAM_PAGE
     send_sprites sprites, 4, OAM_PAGE
 
-@vblank3:
-    bit PPUSTATUS
-    bpl @vblank3
+    wait_vblank
     jsr top_scroll
     lda #$1E
     sta PPUMASK
@@ -152,7 +150,6 @@ nametable2:
         .byte (53 * i + 7) .mod 256
     .endrepeat
 
-.segment "VECTORS"
-    .word nmi, reset, irq
+vectors
 
 .include "picture_tiles.inc"

@@ -25,9 +25,7 @@ reset:
     hide_sprites OAM_PAGE
     send_sprites sprites, sprites_end - sprites, OAM_PAGE
 
-@vblank3:
-    bit PPUSTATUS
-    bpl @vblank3
+    wait_vblank
     lda #$08                    ; sprites from $1000, background from $0000
     sta PPUCTRL
     lda #0
@@ -100,7 +98,6 @@ nametable0:
         .byte (37 * i + 11) .mod 256
     .endrepeat
 
-.segment "VECTORS"
-    .word nmi, reset, irq
+vectors
 
 .include "picture_tiles.inc"

@@ -17,8 +17,7 @@ nmi:
 irq:
     rti
 
-.segment "VECTORS"
-    .word nmi, reset, irq
+vectors
 
 .segment "CHARS"
     .res 8192, 0

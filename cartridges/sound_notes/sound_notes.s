@@ -196,5 +196,4 @@ irq:
 nmi:
     rti
 
-.segment "VECTORS"
-    .word nmi, reset, irq
+vectors
