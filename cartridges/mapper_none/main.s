@@ -31,22 +31,17 @@ vectors_ok:
     expect_byte $C000, 0, 8, "WRITE CHANGED C000"
 
     ; Pattern memory: every kilobyte of the CHR-ROM in place.
-    ppu_peek $0000
-    expect_a 0, 9, "PPU 0000 NOT CHR KB 0"
-    ppu_peek $0BFF
-    expect_a 2, 10, "PPU 0BFF NOT CHR KB 2"
-    ppu_peek $1C10
-    expect_a 7, 11, "PPU 1C10 NOT CHR KB 7"
+    expect_ppu $0000, 0, 9, "PPU 0000 NOT CHR KB 0"
+    expect_ppu $0BFF, 2, 10, "PPU 0BFF NOT CHR KB 2"
+    expect_ppu $1C10, 7, 11, "PPU 1C10 NOT CHR KB 7"
 
     ; Vertical mirroring: $2800 shows $2000, $2400 does not.
     lda #$00
     ppu_poke $2400
     lda #$C3
     ppu_poke $2000
-    ppu_peek $2800
-    expect_a $C3, 12, "2800 DOES NOT MIRROR 2000"
-    ppu_peek $2400
-    expect_a $00, 13, "2400 MIRRORS 2000"
+    expect_ppu $2800, $C3, 12, "2800 DOES NOT MIRROR 2000"
+    expect_ppu $2400, $00, 13, "2400 MIRRORS 2000"
 
     result_pass
 

@@ -38,10 +38,8 @@ reset:
     ppu_poke $0010
     lda #$A5
     ppu_poke $1FF7
-    ppu_peek $0010
-    expect_a $3C, 9, "PATTERN RAM 0010"
-    ppu_peek $1FF7
-    expect_a $A5, 10, "PATTERN RAM 1FF7"
+    expect_ppu $0010, $3C, 9, "PATTERN RAM 0010"
+    expect_ppu $1FF7, $A5, 10, "PATTERN RAM 1FF7"
 
     result_pass
 
