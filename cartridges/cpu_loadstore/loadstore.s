@@ -21,17 +21,6 @@ ines_header 2, 1, 0, 0
     sta address
 .endmacro
 
-; Writes "JMP target" at address: a landing pad for a jump through a pointer
-; whose high byte was taken from the wrong place.
-.macro landing_pad address, target
-    lda #$4C
-    sta a:address
-    lda #<target
-    sta a:address + 1
-    lda #>target
-    sta a:address + 2
-.endmacro
-
 FLAG_N = $80
 FLAG_V = $40
 FLAG_Z = $02
