@@ -40,6 +40,14 @@ nmi_reads    = $0500    ; the NMI count just after each first read
 SWEEP_FRAMES = 96
 NMI_CYCLES   = 73       ; NMI entry (7) and the handler below (66)
 
+; Fails with `code` and `text` when A holds `code`.
+.macro fail_if_a code, text
+    cmp #code
+    bne :+
+    result_fail code, text
+:
+.endmacro
+
 ; Fails unless the two bytes at address hold the address target.
 .macro expect_word address, target, code, text
     lda address
@@ -380,28 +388,13 @@ sweep:
     sta PPUCTRL
 
     jsr check_sweep
-    cmp #30
-    bne :+
-    result_fail 30, "A $2002 read must clear the vertical-blank flag"
-:   cmp #31
-    bne :+
-    result_fail 31, "The $2002 sweep must start before the flag rises"
-:   cmp #32
-    bne :+
-    result_fail 32, "A read in the flag's dot must keep it clear all frame"
-:   cmp #33
-    bne :+
-    result_fail 33, "The flag rose in more than one dot of the sweep"
-:   cmp #34
-    bne :+
-    result_fail 34, "The $2002 sweep must end after the flag rises"
-:   cmp #35
-    bne :+
-    result_fail 35, "One NMI per frame during the sweep"
-:   cmp #36
-    bne :+
-    result_fail 36, "The NMI must come 20 dots after the flag rises"
-:
+    fail_if_a 30, "A $2002 read must clear the vertical-blank flag"
+    fail_if_a 31, "The $2002 sweep must start before the flag rises"
+    fail_if_a 32, "A read in the flag's dot must keep it clear all frame"
+    fail_if_a 33, "The flag rose in more than one dot of the sweep"
+    fail_if_a 34, "The $2002 sweep must end after the flag rises"
+    fail_if_a 35, "One NMI per frame during the sweep"
+    fail_if_a 36, "The NMI must come 20 dots after the flag rises"
     result_pass
 
 ; Each frame of the sweep as (first bit 7, second bit 7) must read 0-1 ...
@@ -524,41 +517,40 @@ delay_y_blocks:
 
 ; Both handlers record what the interrupt pushed and the flags they start
 ; with, then return leaving every register as it was.
-nmi:
+
+; Saves P, A and X, and notes P on entry, the P the interrupt pushed and the
+; return address it pushed (2 bytes).
+.macro handler_entry entry_p, pushed_p, ret
     php
     pha
     txa
     pha
     tsx                     ; $0101,X: X  $0102,X: A  $0103,X: P on entry
     lda $0103,x             ; $0104,X: pushed P  $0105,X/$0106,X: return
-    sta nmi_entry_p
+    sta entry_p
     lda $0104,x
-    sta nmi_pushed_p
+    sta pushed_p
     lda $0105,x
-    sta nmi_ret
+    sta ret
     lda $0106,x
-    sta nmi_ret + 1
-    inc nmi_count
+    sta ret + 1
+.endmacro
+
+.macro handler_exit
     pla
     tax
     pla
     plp
     rti
+.endmacro
+
+nmi:
+    handler_entry nmi_entry_p, nmi_pushed_p, nmi_ret
+    inc nmi_count
+    handler_exit
 
 irq:
-    php
-    pha
-    txa
-    pha
-    tsx
-    lda $0103,x
-    sta irq_entry_p
-    lda $0104,x
-    sta irq_pushed_p
-    lda $0105,x
-    sta irq_ret
-    lda $0106,x
-    sta irq_ret + 1
+    handler_entry irq_entry_p, irq_pushed_p, irq_ret
     inc irq_count
     lda nest_mode
     beq :+
@@ -569,10 +561,6 @@ irq:
 nested_return:
     lda irq_count
     sta nest_seen
-:   pla
-    tax
-    pla
-    plp
-    rti
+:   handler_exit
 
 vectors
