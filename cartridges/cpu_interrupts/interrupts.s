@@ -176,18 +176,10 @@ nmi_wait_end:
     lda #$00
     sta PPUCTRL
     .assert >nmi_wait = >nmi_wait_end, error, "the wait loop must sit in one page"
-    lda nmi_pushed_p
-    and #$10
-    expect_a $00, 4, "NMI must push P with bit 4 clear"
-    lda nmi_pushed_p
-    and #$20
-    expect_a $20, 5, "NMI must push P with bit 5 set"
-    lda nmi_pushed_p
-    and #$0C
-    expect_a $08, 6, "NMI must push the interrupted P (D set, I clear)"
-    lda nmi_entry_p
-    and #$04
-    expect_a $00, 7, "Taking an NMI must not set I"
+    expect_bits nmi_pushed_p, $10, $00, 4, "NMI must push P with bit 4 clear"
+    expect_bits nmi_pushed_p, $20, $20, 5, "NMI must push P with bit 5 set"
+    expect_bits nmi_pushed_p, $0C, $08, 6, "NMI must push the interrupted P (D set, I clear)"
+    expect_bits nmi_entry_p, $04, $00, 7, "Taking an NMI must not set I"
     lda nmi_entry_p
     and #$CF
     sta start_count
@@ -219,12 +211,8 @@ brk_return:
     result_fail 11, "BRK with I clear must enter the IRQ handler"
 :   expect_a $01, 12, "The IRQ from BRK must return two bytes past it"
     expect_word irq_ret, brk_return, 13, "BRK must push the address two bytes past it"
-    lda irq_pushed_p
-    and #$30
-    expect_a $20, 14, "BRK's IRQ must push P with bit 4 clear, bit 5 set"
-    lda irq_entry_p
-    and #$04
-    expect_a $00, 15, "Taking an IRQ must not set I"
+    expect_bits irq_pushed_p, $30, $20, 14, "BRK's IRQ must push P with bit 4 clear, bit 5 set"
+    expect_bits irq_entry_p, $04, $00, 15, "Taking an IRQ must not set I"
 
 ; --------------------------------------- BRK with I set, then CLI, PLP, RTI
     lda #$00
@@ -294,18 +282,12 @@ after_rti:
     lda #$80
     sta PPUCTRL
     wait_nmi                ; inside the vertical blank, no $2002 read since
-    lda PPUSTATUS
-    and #$80
-    expect_a $80, 40, "$2002 must show the vertical blank after the NMI"
-    lda PPUSTATUS
-    and #$80
-    expect_a $00, 41, "Reading $2002 must clear the vertical-blank flag"
+    expect_bits PPUSTATUS, $80, $80, 40, "$2002 must show the vertical blank after the NMI"
+    expect_bits PPUSTATUS, $80, $00, 41, "Reading $2002 must clear the vertical-blank flag"
 
     wait_nmi
     delay_blocks 3          ; 3858 cycles: past the 20 lines of the blank
-    lda PPUSTATUS
-    and #$80
-    expect_a $00, 42, "The vertical-blank flag must clear when the blank ends"
+    expect_bits PPUSTATUS, $80, $00, 42, "The vertical-blank flag must clear when the blank ends"
 
     ; With NMI off the flag still rises; poll it (three frames at most).
     lda #$00
