@@ -50,13 +50,7 @@ reset:
 
     wait_for_ppu
 
-    ppu_at $3F00
-    ldx #0
-:   lda palette, x
-    sta PPUDATA
-    inx
-    cpx #32
-    bne :-
+    load_palette palette
 
     ppu_at $2000
     ldy #8

@@ -38,13 +38,7 @@ reset:
     wait_for_ppu
 
     ; Palette: 32 entries.
-    ppu_at $3F00
-    ldx #0
-:   lda palette, x
-    sta PPUDATA
-    inx
-    cpx #32
-    bne :-
+    load_palette palette
 
     ; Both nametables (2 KB) with a pattern of tile numbers.
     ppu_at $2000
