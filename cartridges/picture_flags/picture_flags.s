@@ -14,6 +14,7 @@
 ; 320 dots into that line. The windows below allow half a line either way.
 
 .include "cartridge.inc"
+.include "picture_tiles.inc"
 
 ines_header 2, 1, 0, 1
 
@@ -261,5 +262,3 @@ case_eight:       .byte $1E, $F0, 1, 0, 8
 case_nine:        .byte $1E, $F0, 1, 0, 9
 
 vectors
-
-.include "picture_tiles.inc"

@@ -9,6 +9,7 @@
 ; handler restores the backdrop, the mask and the scroll.
 
 .include "cartridge.inc"
+.include "picture_tiles.inc"
 
 ines_header 2, 1, 0, 1          ; vertical arrangement
 
@@ -91,18 +92,8 @@ nmi:
 irq:
     rti
 
-palette:
-    .byte $01, $16, $27, $30,  $01, $1A, $2C, $12,  $01, $05, $15, $25,  $01, $09, $19, $29
-    .byte $01, $14, $24, $34,  $01, $0B, $1B, $2B,  $01, $06, $17, $28,  $01, $02, $11, $22
+    picture_palette palette
 
-nametable0:
-    .repeat 960, i
-        .byte ((i .mod 32) + 2 * (i / 32)) .mod 6
-    .endrepeat
-    .repeat 64, i
-        .byte (37 * i + 11) .mod 256
-    .endrepeat
+    picture_nametable nametable0, {((i .mod 32) + 2 * (i / 32)) .mod 6}, 37, 11
 
 vectors
-
-.include "picture_tiles.inc"
