@@ -51,6 +51,14 @@ wait:
     beq wait
 .endmacro
 
+; In the NMI handler: skips to the next anonymous label unless the mode is
+; `mode`.
+.macro in_mode mode
+    lda nmi_mode
+    cmp #mode
+    bne :+
+.endmacro
+
 .macro set_nmi_mode mode
     lda #mode
     sta nmi_mode
@@ -296,24 +304,16 @@ nmi:
     sta nmi_pcs, x
     pla
     tax
-    lda nmi_mode
-    cmp #NMI_SET_FLAG
-    bne :+
+    in_mode NMI_SET_FLAG
     lda #1
     sta flag
-:   lda nmi_mode
-    cmp #NMI_SET_BIT7
-    bne :+
+:   in_mode NMI_SET_BIT7
     lda #$80
     sta flag
-:   lda nmi_mode
-    cmp #NMI_FAR_FLAG
-    bne :+
+:   in_mode NMI_FAR_FLAG
     lda #1
     sta far_flag
-:   lda nmi_mode
-    cmp #NMI_SWITCH
-    bne :+
+:   in_mode NMI_SWITCH
     txa
     pha
     lda #1
@@ -322,9 +322,7 @@ nmi:
     tax
     lda #NMI_COUNT_ONLY
     sta nmi_mode
-:   lda nmi_mode
-    cmp #NMI_RECORD_Y
-    bne :+
+:   in_mode NMI_RECORD_Y
     txa
     pha
     ldx nmi_count
