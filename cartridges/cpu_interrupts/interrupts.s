@@ -60,15 +60,6 @@ NMI_CYCLES   = 73       ; NMI entry (7) and the handler below (66)
 :
 .endmacro
 
-; Waits for the next NMI (NMI must be enabled).
-.macro wait_nmi
-    .local wait
-    lda nmi_count
-wait:
-    cmp nmi_count
-    beq wait
-.endmacro
-
 ; Busy-waits count x 1286 cycles.
 .macro delay_blocks count
     ldy #count
@@ -134,7 +125,7 @@ reset:
 ; ------------------------------------------------------- one NMI per frame
     lda #$80
     sta PPUCTRL
-    wait_nmi
+    wait_for_nmi
     lda nmi_count
     sta start_count
     ; 243 x 1286 = 312498 cycles: 10.49 frames of 29780.7 cycles. Exactly ten
@@ -281,11 +272,11 @@ after_rti:
 ; ------------------------------------------------- the vertical-blank flag
     lda #$80
     sta PPUCTRL
-    wait_nmi                ; inside the vertical blank, no $2002 read since
+    wait_for_nmi                ; inside the vertical blank, no $2002 read since
     expect_bits PPUSTATUS, $80, $80, 40, "$2002 must show the vertical blank after the NMI"
     expect_bits PPUSTATUS, $80, $00, 41, "Reading $2002 must clear the vertical-blank flag"
 
-    wait_nmi
+    wait_for_nmi
     delay_blocks 3          ; 3858 cycles: past the 20 lines of the blank
     expect_bits PPUSTATUS, $80, $00, 42, "The vertical-blank flag must clear when the blank ends"
 

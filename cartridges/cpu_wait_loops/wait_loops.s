@@ -42,15 +42,6 @@ nmi_pcs        = $0400  ; the low byte of the address each NMI returned to
 irq_pcs        = $0500  ; the same for each IRQ
 irq_times      = $0580
 
-; Waits for the next NMI by counting.
-.macro next_nmi
-    .local wait
-    lda nmi_count
-wait:
-    cmp nmi_count
-    beq wait
-.endmacro
-
 ; In the NMI handler: skips to the next anonymous label unless the mode is
 ; `mode`.
 .macro in_mode mode
@@ -116,7 +107,7 @@ reset:
     sta PPUCTRL             ; NMI on
 
     ; 1. LDA zp / BEQ
-    next_nmi
+    wait_for_nmi
     lda #0
     sta flag
     set_nmi_mode NMI_SET_FLAG
@@ -159,7 +150,7 @@ wait3:
     expect_a $80, 4, "BIT/BPL loop must end when bit 7 is set"
 
     ; 4. CMP, CPX and CPY against the frame count
-    next_nmi
+    wait_for_nmi
     lda nmi_count
     clc
     adc #2
@@ -234,8 +225,8 @@ wait5:
     sta APUFRAME            ; the IRQ will be requested but stays masked
     lda #$80
     sta PPUCTRL
-    next_nmi                ; by now the request may be pending
-    next_nmi
+    wait_for_nmi                ; by now the request may be pending
+    wait_for_nmi
     set_nmi_mode NMI_SET_FLAG
 wait6:
     lda flag
@@ -261,7 +252,7 @@ after7:
     ; 8. The bank under a wait loop is switched away
     lda #0
     sta flag
-    next_nmi
+    wait_for_nmi
     set_nmi_mode NMI_SWITCH
     jmp bank0_loop
 bank0_left:
@@ -272,7 +263,7 @@ bank1_ran:
     expect_a 1, 9, "Bank 1 must be at $8000"
 
     ; 9. The register follows the byte
-    next_nmi
+    wait_for_nmi
     lda #$7C
     sta nmi_count
     set_nmi_mode NMI_RECORD_Y

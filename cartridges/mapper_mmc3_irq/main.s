@@ -172,10 +172,7 @@ run_phase:
     lda #$04
     sta i_next
     sta i_after
-    lda nmi_count
-wait_nmi:
-    cmp nmi_count
-    beq wait_nmi
+    wait_for_nmi
     pla
     sta latch
     txa

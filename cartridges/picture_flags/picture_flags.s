@@ -171,10 +171,7 @@ reset:
 
 ; Waits for the next vertical-blank interrupt.
 wait_nmi:
-    lda nmi_count
-@wait:
-    cmp nmi_count
-    beq @wait
+    wait_for_nmi
     rts
 
 ; Sets up case X (mask, sprite 0, how many more sprites on line 150) in the

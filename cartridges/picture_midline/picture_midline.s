@@ -38,10 +38,7 @@ reset:
 
     wait_vblank
     jsr restore
-    lda nmi_count
-@first_nmi:
-    cmp nmi_count
-    beq @first_nmi
+    wait_for_nmi
 
 frame:
 @wait_clear:
@@ -59,10 +56,7 @@ frame:
     ppu_at $3F00
     lda #$38                    ; the new backdrop
     sta PPUDATA
-    lda nmi_count
-@wait_nmi:
-    cmp nmi_count
-    beq @wait_nmi
+    wait_for_nmi
     jmp frame
 
 ; Backdrop $01, background and sprites on, scroll at the top left.

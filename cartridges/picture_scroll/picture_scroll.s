@@ -55,10 +55,7 @@ reset:
     jsr top_scroll
     lda #$1E
     sta PPUMASK
-    lda nmi_count
-@first_nmi:
-    cmp nmi_count
-    beq @first_nmi
+    wait_for_nmi
 
 frame:
     ; The end of vertical blank clears the hit flag; the pre-render line then
@@ -84,10 +81,7 @@ frame:
     stx PPUSCROLL
     sty PPUADDR
     ; The vertical-blank handler restores the top of the picture.
-    lda nmi_count
-@wait_nmi:
-    cmp nmi_count
-    beq @wait_nmi
+    wait_for_nmi
     jmp frame
 
 top_scroll:
