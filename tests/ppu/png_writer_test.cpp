@@ -1,5 +1,5 @@
 // Screenshots: the PNG writer's output read back with libpng.
-#include "png_writer.h"
+#include "lifecycle/png_writer.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -1,8 +1,4 @@
-# The screenshot writer is part of the headless tool; the tests compile it in
-# to write and read back pictures, and read the tool's screenshots with libpng.
-target_sources(corvel_tests PRIVATE ${CMAKE_SOURCE_DIR}/tools/headless/png_writer.cpp)
-target_include_directories(corvel_tests PRIVATE ${CMAKE_SOURCE_DIR}/tools/headless)
-target_link_libraries(corvel_tests PRIVATE PNG::PNG)
+# The tests read the screenshots back with libpng (linked with the library).
 
 # Cartridges that measure the PPU's flags themselves.
 corvel_cartridge_test(picture_flags 120)
