@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "lifecycle/file_write.h"
-#include "lifecycle/session.h"
+#include "lifecycle/user_folders.h"
 #include "ppu/ppu.h"
 
 namespace {
@@ -80,8 +80,8 @@ std::string format_display_options(const DisplayOptions& options) {
          "scale=" + std::to_string(options.scale) + "\n";
 }
 
-std::string options_path(const Session& session) {
-  return directory_of(session.settings_path) + "/" + options_file_name;
+std::string options_path() {
+  return settings_directory() + "/" + options_file_name;
 }
 
 DisplayOptions read_display_options(const std::string& path) {
@@ -122,7 +122,8 @@ AreaSize preset_area(int scale, bool keep_aspect, AreaSize largest, AreaSize sma
     area.width = keep_aspect ? aspect_width_for(area.height) : scale * screen_width;
   }
   // Too large for the screen: the same shape, as large as fits.
-  if ((area.width > largest.width || area.height > largest.height) && largest.width > 0 && largest.height > 0) {
+  if ((area.width > largest.width || area.height > largest.height) && largest.width > 0 &&
+      largest.height > 0) {
     const long long by_width = static_cast<long long>(largest.width) * area.height;
     const long long by_height = static_cast<long long>(largest.height) * area.width;
     if (by_width <= by_height) {

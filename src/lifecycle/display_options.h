@@ -6,8 +6,6 @@
 
 #include <string>
 
-struct Session;
-
 constexpr const char* options_file_name = "options.txt";
 constexpr int largest_scale = 4;
 
@@ -28,8 +26,8 @@ struct DisplayOptions {
 DisplayOptions parse_display_options(const std::string& text);
 std::string format_display_options(const DisplayOptions& options);
 
-// The options file beside the recent-list file of the session.
-std::string options_path(const Session& session);
+// The options file, beside the recent-list file in the settings directory.
+std::string options_path();
 // A missing or unreadable file gives the defaults.
 DisplayOptions read_display_options(const std::string& path);
 // Returns false (any old file left as it was) when the file cannot be written.

@@ -32,7 +32,8 @@ class GamepadTest : public ::testing::Test {
   // The played pad's joystick, whose virtual state the test sets.
   SDL_Joystick* played() { return SDL_GameControllerGetJoystick(pad.controller); }
 
-  void set_state(SDL_Joystick* joystick, std::initializer_list<SDL_GameControllerButton> buttons, int x, int y) {
+  void set_state(SDL_Joystick* joystick, std::initializer_list<SDL_GameControllerButton> buttons, int x,
+                 int y) {
     for (int b = 0; b < SDL_CONTROLLER_BUTTON_MAX; ++b)
       SDL_JoystickSetVirtualButton(joystick, b, 0);
     for (SDL_GameControllerButton b : buttons)

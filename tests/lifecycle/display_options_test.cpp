@@ -25,9 +25,9 @@ TEST(OptionsFile, EachLineCountsOnItsOwn) {
   const Case cases[] = {
       {"", false, false, 0},
       {"keep_aspect=1\nsharp_pixels=1\nscale=3\n", true, true, 3},
-      {"scale=4\r\nkeep_aspect=1\r\n", true, false, 4},  // written elsewhere, any order
+      {"scale=4\r\nkeep_aspect=1\r\n", true, false, 4},     // written elsewhere, any order
       {"keep_aspect=1\nkeep_aspect=0\n", false, false, 0},  // the last one counts
-      {"scale=1", false, false, 1},                          // no final line break
+      {"scale=1", false, false, 1},                         // no final line break
       // Damaged lines are passed over one by one.
       {"keep_aspect=2\nsharp_pixels=1\nscale=5\n", false, true, 0},
       {"scale=-1\nscale=\nscale=22\nkeep_aspect\n", false, false, 0},
@@ -66,12 +66,10 @@ TEST(PictureShape, RectangleInTheAreaAndSizePresets) {
     PictureRect rect;
   };
   const RectCase rects[] = {
-      {512, 512, false, {0, 0, 512, 512}},
-      {800, 300, false, {0, 0, 800, 300}},
+      {512, 512, false, {0, 0, 512, 512}},  {800, 300, false, {0, 0, 800, 300}},
       {512, 512, true, {0, 46, 512, 420}},   // bars above and below
       {800, 300, true, {217, 0, 366, 300}},  // bars left and right
-      {293, 240, true, {0, 0, 293, 240}},
-      {1024, 768, true, {44, 0, 936, 768}},
+      {293, 240, true, {0, 0, 293, 240}},   {1024, 768, true, {44, 0, 936, 768}},
       {0, 0, true, {0, 0, 0, 0}},
   };
   for (const RectCase& c : rects) {
