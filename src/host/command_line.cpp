@@ -38,7 +38,8 @@ CommandLine parse_command_line(int argc, char** argv) {
   bool options_ended = false;
   for (int i = 1; i < argc; ++i) {
     const std::string argument = argv[i];
-    const bool is_option = !options_ended && argument.size() > 1 && argument[0] == '-' && !names_a_file(argv[i]);
+    const bool is_option =
+        !options_ended && argument.size() > 1 && argument[0] == '-' && !names_a_file(argv[i]);
     if (is_option && argument == "--") {
       options_ended = true;
     } else if (is_option && (argument == "--help" || argument == "-h")) {

@@ -1,6 +1,10 @@
 # The desktop shell under a private X server; needs the corvel executable
-# (not built in the sanitizer configuration).
+# (not built in the sanitizer configuration). A small X client drops files
+# on the window as a file manager would.
 if(TARGET corvel)
+  find_package(X11 REQUIRED)
+  add_executable(corvel_xdnd_drop ${CMAKE_CURRENT_LIST_DIR}/xdnd_drop.c)
+  target_link_libraries(corvel_xdnd_drop PRIVATE X11::X11)
   add_test(NAME desktop_shell
     COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/desktop_test.sh $<TARGET_FILE:corvel> ${CORVEL_CARTRIDGE_DIR})
   set_tests_properties(desktop_shell PROPERTIES LABELS desktop TIMEOUT 240)
