@@ -193,7 +193,7 @@ bool run_key(Host& host, int key) {
 
 void run_key_up(int key) {
   for (CommandKey& entry : command_keys) {
-    if (entry.key == key)
+    if (entry.key == key || key == 0)
       entry.held = false;
   }
 }

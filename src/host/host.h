@@ -92,7 +92,7 @@ void run_command(Host& host, int command);
 // The keys of the shell's own commands (P, M, F11, F12; Escape in full
 // screen). Returns true when the key was one of them.
 bool run_key(Host& host, int key);
-// A key was released: it may run its command again.
+// A key was released (0: every key): it may run its command again.
 void run_key_up(int key);
 // A file dropped on the window: the first image of the dropped text opens
 // as File > Open ROM would open it.

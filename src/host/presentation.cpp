@@ -142,7 +142,8 @@ void define_textures(Presentation& presentation) {
   define_texture(presentation.frame_texture, GL_RGB8, GL_RGB, GL_LINEAR, GL_LINEAR);
   apply_picture_filter(presentation);
   define_texture(presentation.hint_texture, GL_RGBA8, GL_RGBA, GL_NEAREST, GL_LINEAR);
-  // The hint's line, centred in the grid; the font has no '>'.
+  // The hint's line, centred in the grid (a glyph is 5 texels high); the
+  // font has no '>'.
   const std::string hint = gallery_empty_hint;
   const std::vector<u8> image =
       render_text_image(hint, (screen_width - text_width(hint)) / 2, (screen_height - 5) / 2);

@@ -34,7 +34,9 @@ int GlView::handle(int event) {
     case FL_UNFOCUS:
       // Accepting the focus keeps FLTK's focus widget inside the main window
       // while the window has the keyboard, which is how the platform tells
-      // that keys and clicks count.
+      // that keys and clicks count. A key released elsewhere is never seen
+      // released here: the command keys start afresh.
+      run_key_up(0);
       return 1;
     case FL_PUSH:
       take_focus();

@@ -7,7 +7,7 @@ if(TARGET corvel)
   target_link_libraries(corvel_xdnd_drop PRIVATE X11::X11)
   add_test(NAME desktop_shell
     COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/desktop_test.sh $<TARGET_FILE:corvel> ${CORVEL_CARTRIDGE_DIR})
-  set_tests_properties(desktop_shell PROPERTIES LABELS desktop TIMEOUT 240)
+  set_tests_properties(desktop_shell PROPERTIES LABELS desktop TIMEOUT 480)
 endif()
 
 # The shell's gamepad code in-process, with SDL's virtual game controllers
