@@ -17,7 +17,7 @@ struct AudioRing;
 // Height of the menu bar above the picture area.
 constexpr int menu_bar_height = 25;
 
-// The shell's own commands, after the specified ones of the menu bar.
+// The commands this shell adds to the menu bar's first five.
 enum : int {
   CMD_PAUSE = 1001,
   CMD_MUTE = 1002,

@@ -97,8 +97,7 @@ SavePlace write_save_file(const SaveFile& file, const u8* data, std::size_t size
 
   if (folder_writable(beside)) {
     bool absent = ::lstat(beside.c_str(), &info) != 0 && errno == ENOENT;
-    bool ours =
-        !absent && regular_file(beside) && ::access(beside.c_str(), W_OK) == 0 && of_kind(beside, file.kind);
+    bool ours = !absent && regular_file(beside) && ::access(beside.c_str(), W_OK) == 0 && of_kind(beside, file.kind);
     if ((absent || ours) && write_file_atomically(beside, data, size))
       return SavePlace::beside_image;
   }
