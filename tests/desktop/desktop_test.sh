@@ -391,7 +391,9 @@ step "the X server goes away under corvel"
 rm -f "$work/config/CorvelSettings.txt"
 before=$(frames_in "$work/roms/red.sav")
 display=:$((100 + RANDOM % 400))
-Xvfb "$display" -screen 0 640x600x24 >/dev/null 2>&1 &
+# -noreset: without it the server resets when xdotool, its first client, leaves,
+# and refuses connections for a moment (corvel could not open it).
+Xvfb "$display" -screen 0 640x600x24 -noreset >/dev/null 2>&1 &
 xvfb_pid=$!
 display_up() { DISPLAY=$display xdotool getdisplaygeometry >/dev/null 2>&1; }
 window_up() { DISPLAY=$display xdotool search --name '^Corvel$' >/dev/null 2>&1; }
