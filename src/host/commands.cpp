@@ -20,8 +20,6 @@
 
 namespace {
 
-constexpr const char* paused_text = "Paused";
-
 void set_pause(Host& host, bool paused) {
   Session& session = host.session;
   if (paused && (session.mode != mode_game || !session.current))
@@ -33,8 +31,8 @@ void set_pause(Host& host, bool paused) {
   set_menu_check(CMD_PAUSE, paused);
   update_audio(host);
   if (paused) {
-    host.platform.show_message(paused_text);
-  } else if (host.presentation.message.text == paused_text) {
+    host.platform.show_message(paused_message);
+  } else if (host.presentation.message.text == paused_message) {
     // The game runs again: "Paused" goes at once.
     host.presentation.message.message_frames = 0;
   }

@@ -17,6 +17,9 @@ struct AudioRing;
 // Height of the menu bar above the picture area.
 constexpr int menu_bar_height = 25;
 
+// Shown while the game is paused.
+constexpr const char* paused_message = "Paused";
+
 // The commands this shell adds to the menu bar's first five.
 enum : int {
   CMD_PAUSE = 1001,

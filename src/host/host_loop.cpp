@@ -47,7 +47,7 @@ GalleryPointer read_pointer(Host& host) {
 void keep_paused_message(Host& host) {
   OnScreenMessage& message = host.presentation.message;
   if (host.paused && message.message_frames <= 0)
-    set_message(message, "Paused");
+    set_message(message, paused_message);
 }
 
 // On the very first run there is no settings file and so nothing to show in

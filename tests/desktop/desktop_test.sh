@@ -404,6 +404,13 @@ wait_until 10 display_up || fail "no second X server"
 ) >"$work/corvel.log" 2>&1 &
 corvel_pid=$!
 wait_until 20 window_up || fail "no window on the second X server"
+# The game runs (on a busy machine the window shows well before the game).
+red_game_up() {
+  eval "$(DISPLAY=$display xdotool getwindowgeometry --shell "$(DISPLAY=$display xdotool search --name '^Corvel$' | head -1)")"
+  origin_x=$X origin_y=$((Y + 25))
+  DISPLAY=$display import -window root "$shot" && [ "$(colour_at 40 40)" = red ]
+}
+wait_until 20 red_game_up || fail "no game on the second X server"
 sleep 1
 kill "$xvfb_pid"
 wait_until 10 exited || fail "corvel outlived its display"
