@@ -106,7 +106,9 @@ TEST(SpriteDma, ReadsTheMemoryArrayNotTheBus) {
 class KeyboardPlatform : public NullPlatform {
  public:
   std::set<int> held;
+  u8 pad = 0;  // buttons held on a gamepad
   bool key_down(int key) override { return held.count(key) != 0; }
+  u8 pad_buttons() override { return pad; }
 };
 
 std::vector<int> read_bits(Console& c, int count) {
@@ -137,6 +139,20 @@ TEST(Controller, EachKeyMapsToItsButton) {
     bus_write(*c, 0x4016, 1);
     EXPECT_EQ(c->pad_shift, 1 << bit) << bit;
   }
+}
+
+TEST(Controller, AButtonIsHeldWhenTheKeyOrTheGamepadHoldsIt) {
+  auto c = make_test_console();
+  KeyboardPlatform keys;
+  c->platform = &keys;
+  keys.held = {vk_space, vk_up};  // A and Up from the keyboard
+  keys.pad = 0x01 | 0x08 | 0x80;  // A, Start and Right from the pad
+  bus_write(*c, 0x4016, 1);
+  EXPECT_EQ(c->pad_shift, 0x01 | 0x08 | 0x10 | 0x80);
+  keys.pad = 0x20;  // pressed after the latch: seen at the next one
+  EXPECT_EQ(c->pad_shift, 0x01 | 0x08 | 0x10 | 0x80);
+  bus_write(*c, 0x4016, 1);
+  EXPECT_EQ(c->pad_shift, 0x01 | 0x10 | 0x20);
 }
 
 TEST(Controller, KeysPressedAfterTheLatchWaitForTheNextOne) {
