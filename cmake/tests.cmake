@@ -3,7 +3,8 @@ find_package(GTest REQUIRED)
 include(GoogleTest)
 
 file(GLOB_RECURSE corvel_test_sources CONFIGURE_DEPENDS tests/*.cpp)
-list(FILTER corvel_test_sources EXCLUDE REGEX "/tests/fuzz/")
+# The fuzz harnesses and the desktop shell's tests are built apart.
+list(FILTER corvel_test_sources EXCLUDE REGEX "/tests/(fuzz|desktop)/")
 add_executable(corvel_tests ${corvel_test_sources})
 target_link_libraries(corvel_tests PRIVATE corvel_core GTest::gtest GTest::gtest_main PNG::PNG)
 target_include_directories(corvel_tests PRIVATE tests)

@@ -73,7 +73,7 @@ printf '%s\n' "$work/roms/blue.nes" "$work/roms/missing.nes" "$work/roms/green.n
 # Starts corvel in the images' folder with the given arguments, the sound
 # going to the given file, and waits for its window.
 window=
-start_corvel() { # audio-file [arguments]
+launch_corvel() { # audio-file [arguments]
   local audio=$1
   shift
   (
@@ -84,10 +84,16 @@ start_corvel() { # audio-file [arguments]
   corvel_pid=$!
   wait_until 20 find_window || fail "no window titled Corvel"
   xdotool windowfocus --sync "$window" 2>/dev/null || true
-  # Window geometry: the picture area starts under the 25-pixel menu bar.
+  read_geometry
+}
+# Window geometry: the picture area starts under the 25-pixel menu bar.
+read_geometry() {
   eval "$(xdotool getwindowgeometry --shell "$window")"
   origin_x=$X
   origin_y=$((Y + 25))
+}
+start_corvel() { # audio-file [arguments]
+  launch_corvel "$@"
   [ "$WIDTH" -eq 512 ] || fail "window width $WIDTH, expected 512"
   [ "$HEIGHT" -eq 537 ] || fail "window height $HEIGHT, expected 512 + menu bar"
 }
@@ -385,7 +391,9 @@ step "the X server goes away under corvel"
 rm -f "$work/config/CorvelSettings.txt"
 before=$(frames_in "$work/roms/red.sav")
 display=:$((100 + RANDOM % 400))
-Xvfb "$display" -screen 0 640x600x24 >/dev/null 2>&1 &
+# -noreset: without it the server resets when xdotool, its first client, leaves,
+# and refuses connections for a moment (corvel could not open it).
+Xvfb "$display" -screen 0 640x600x24 -noreset >/dev/null 2>&1 &
 xvfb_pid=$!
 display_up() { DISPLAY=$display xdotool getdisplaygeometry >/dev/null 2>&1; }
 window_up() { DISPLAY=$display xdotool search --name '^Corvel$' >/dev/null 2>&1; }
@@ -396,6 +404,13 @@ wait_until 10 display_up || fail "no second X server"
 ) >"$work/corvel.log" 2>&1 &
 corvel_pid=$!
 wait_until 20 window_up || fail "no window on the second X server"
+# The game runs (on a busy machine the window shows well before the game).
+red_game_up() {
+  eval "$(DISPLAY=$display xdotool getwindowgeometry --shell "$(DISPLAY=$display xdotool search --name '^Corvel$' | head -1)")"
+  origin_x=$X origin_y=$((Y + 25))
+  DISPLAY=$display import -window root "$shot" && [ "$(colour_at 40 40)" = red ]
+}
+wait_until 20 red_game_up || fail "no game on the second X server"
 sleep 1
 kill "$xvfb_pid"
 wait_until 10 exited || fail "corvel outlived its display"
@@ -405,5 +420,9 @@ corvel_pid=
 [ "$status" -eq 1 ] || fail "exit status $status after the display went"
 [ "$(frames_in "$work/roms/red.sav")" -gt "$before" ] || fail "battery file not written when the display went"
 [ "$(head -1 "$work/config/CorvelSettings.txt")" = "$work/roms/red.nes" ] || fail "settings not written when the display went"
+
+# --- What the shell adds on top of the specified program ---------------------
+# shellcheck source=comfort_steps.sh
+source "$(dirname "$(realpath "$0")")/comfort_steps.sh"
 
 echo "desktop test passed"
