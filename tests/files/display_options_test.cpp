@@ -37,13 +37,17 @@ TEST(OptionsFile, LinesAndTheRoundTrip) {
 // The picture over the whole area, or 8:7 pixels with bars; the size
 // presets, no larger than the screen and no narrower than the menu bar.
 TEST(PictureShape, RectangleAndSizePresets) {
-  const int rects[][7] = {{512, 512, 0, 0, 0, 512, 512},    {512, 512, 1, 0, 46, 512, 420},
-                          {800, 300, 1, 217, 0, 366, 300},   {1024, 768, 1, 44, 0, 936, 768}};
+  const int rects[][7] = {{512, 512, 0, 0, 0, 512, 512},
+                          {512, 512, 1, 0, 46, 512, 420},
+                          {800, 300, 1, 217, 0, 366, 300},
+                          {1024, 768, 1, 44, 0, 936, 768}};
   for (const auto& r : rects) {
     const PictureRect rect = picture_rect(r[0], r[1], r[2] != 0);
-    EXPECT_EQ((std::vector<int>{rect.x, rect.y, rect.width, rect.height}), (std::vector<int>{r[3], r[4], r[5], r[6]}));
+    EXPECT_EQ((std::vector<int>{rect.x, rect.y, rect.width, rect.height}),
+              (std::vector<int>{r[3], r[4], r[5], r[6]}));
   }
-  const int presets[][4] = {{0, 1, 512, 512}, {2, 1, 585, 480}, {3, 0, 768, 720}, {4, 0, 793, 743}, {1, 0, 300, 240}};
+  const int presets[][4] = {
+      {0, 1, 512, 512}, {2, 1, 585, 480}, {3, 0, 768, 720}, {4, 0, 793, 743}, {1, 0, 300, 240}};
   for (const auto& p : presets) {
     const AreaSize area = preset_area(p[0], p[1] != 0, AreaSize{1024, 743}, AreaSize{300, 240});
     EXPECT_EQ((std::vector<int>{area.width, area.height}), (std::vector<int>{p[2], p[3]})) << p[0] << "x";
@@ -60,12 +64,14 @@ TEST(DesktopPaths, DropsAndScreenshots) {
   };
   for (const auto& [text, path] : drops)
     EXPECT_EQ(path_from_dropped_text(text), path) << text;
-  EXPECT_EQ(pictures_directory_in("# XDG_PICTURES_DIR=\"$HOME/Old\"\nXDG_PICTURES_DIR=\"$HOME/Bilder\"\n", "/home/a"),
+  EXPECT_EQ(pictures_directory_in("# XDG_PICTURES_DIR=\"$HOME/Old\"\nXDG_PICTURES_DIR=\"$HOME/Bilder\"\n",
+                                  "/home/a"),
             "/home/a/Bilder");
   EXPECT_EQ(pictures_directory_in("XDG_PICTURES_DIR=\"$HOMEWORK/x\"\n", "/home/a"), "");
   ScratchDir scratch;
   std::ofstream(scratch / "Super Game-001.png") << "x";
-  EXPECT_EQ(next_screenshot_path(scratch.path(), "/roms/v1.2/Super Game.nes"), scratch / "Super Game-002.png");
+  EXPECT_EQ(next_screenshot_path(scratch.path(), "/roms/v1.2/Super Game.nes"),
+            scratch / "Super Game-002.png");
 }
 
 }  // namespace

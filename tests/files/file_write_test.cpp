@@ -52,8 +52,8 @@ TEST(FileWrite, RefusesWhatCannotHoldTheFileAndLeavesNoTemporary) {
   write_file(dir / "plain", old_bytes);
   ::mkdir((dir / "folder").c_str(), 0755);
   ::symlink("loop", (dir / "loop").c_str());
-  for (const std::string& path : {dir / "missing/a.sav", dir / "plain/a.sav", dir / "folder", dir / "loop",
-                                  std::string()})
+  for (const std::string& path :
+       {dir / "missing/a.sav", dir / "plain/a.sav", dir / "folder", dir / "loop", std::string()})
     EXPECT_FALSE(write_file_atomically(path, new_bytes)) << path;
   // A write that fails part way (the file size limit) leaves the old file.
   struct rlimit saved, small;

@@ -13,10 +13,11 @@
 namespace {
 
 std::vector<u8> image_with(int prg_banks, int chr_banks, u8 flags6, u8 flags7, u8 flags10) {
-  std::vector<u8> image(16 + 16384u * prg_banks + 8192u * chr_banks, 0x5A);
-  const u8 header[16] = {'N', 'E', 'S', 0x1A, static_cast<u8>(prg_banks), static_cast<u8>(chr_banks), flags6, flags7,
-                         0, 0, flags10, 0, 0, 0, 0, 0};
-  std::copy(std::begin(header), std::end(header), image.begin());
+  ImageShape shape;
+  shape.prg_banks = prg_banks;
+  shape.chr_banks = chr_banks;
+  std::vector<u8> image = make_image(shape);
+  image[6] = flags6, image[7] = flags7, image[10] = flags10;
   return image;
 }
 
@@ -40,10 +41,11 @@ TEST(InesImages, TheHeaderSetsTheCartridge) {
     Console console;
     ASSERT_EQ(load_rom(console, dir / "game.nes"), 1) << c.what;
     const mapper& board = *console.mapper;
-    EXPECT_EQ((std::vector<int>{board.mirroring, static_cast<int>(board.battery), static_cast<int>(board.trainer),
-                                static_cast<int>(board.extra_ram), static_cast<int>(board.bus_conflicts),
-                                console.tv_system}),
-              (std::vector<int>{c.mirroring, c.battery, c.trainer, c.extra_ram, c.bus_conflicts, c.tv_system}))
+    EXPECT_EQ(
+        (std::vector<int>{board.mirroring, static_cast<int>(board.battery), static_cast<int>(board.trainer),
+                          static_cast<int>(board.extra_ram), static_cast<int>(board.bus_conflicts),
+                          console.tv_system}),
+        (std::vector<int>{c.mirroring, c.battery, c.trainer, c.extra_ram, c.bus_conflicts, c.tv_system}))
         << c.what;
     ASSERT_EQ(power_up(console, nullptr, nullptr, 0), 1);
     EXPECT_EQ(board.number, c.number) << c.what;
@@ -67,7 +69,8 @@ TEST(InesImages, ShortAndLongFiles) {
     ASSERT_EQ(console.rom_data.size(), 40960u + rom_guard_bytes);
     const std::size_t kept = std::min(length, 40960);
     EXPECT_TRUE(std::equal(image.begin() + 16, image.begin() + 16 + kept, console.rom_data.begin()));
-    EXPECT_TRUE(std::all_of(console.rom_data.begin() + kept, console.rom_data.end(), [](u8 b) { return b == 0; }));
+    EXPECT_TRUE(
+        std::all_of(console.rom_data.begin() + kept, console.rom_data.end(), [](u8 b) { return b == 0; }));
   }
 }
 

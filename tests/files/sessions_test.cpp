@@ -54,8 +54,9 @@ TEST_F(Sessions, OpeningReplacesTheRunningGameOrSaysWhyNot) {
   for (const std::string& bad : {dir / "notes.nes", dir / "missing.nes", dir.path()})
     EXPECT_FALSE(open_rom(session, bad, 1));
   EXPECT_EQ(session.current.get(), running);
-  EXPECT_EQ(platform.messages, (std::vector<std::string>{"Cannot Open: Not an iNES Image", "Cannot Open: File Not Found",
-                                                         "Cannot Open: Not a File"}));
+  EXPECT_EQ(platform.messages,
+            (std::vector<std::string>{"Cannot Open: Not an iNES Image", "Cannot Open: File Not Found",
+                                      "Cannot Open: Not a File"}));
   EXPECT_EQ(session.recent[1], "");
 }
 
@@ -105,7 +106,8 @@ TEST(RecentList, NewestFirstNineAtMostNoDuplicatesNoLineBreaks) {
   EXPECT_EQ(session.recent[0], "/c.nes");
   EXPECT_EQ(session.recent[2], "/a.nes") << "a path already listed stays where it is";
   EXPECT_EQ(session.recent[3], "");
-  for (const char* path : {"/0.nes", "/1.nes", "/2.nes", "/3.nes", "/4.nes", "/5.nes", "/6.nes", "/7.nes", "/8.nes"})
+  for (const char* path :
+       {"/0.nes", "/1.nes", "/2.nes", "/3.nes", "/4.nes", "/5.nes", "/6.nes", "/7.nes", "/8.nes"})
     add_recent(session, path);
   EXPECT_EQ(session.recent[0], "/8.nes");
   EXPECT_EQ(session.recent[8], "/0.nes");

@@ -52,100 +52,58 @@ class StateFiles : public ::testing::Test {
 // Every saved field of a console given a value of its own, by name; the
 // memories are zero but for their first and last bytes, so that a whole
 // file shows in a few lines of hex.
-void golden_pattern(Console& console) {
-  console.cycle_budget = -37.5f;
-  console.a = 0x11;
-  console.x = 0x22;
-  console.y = 0x33;
-  console.p = 0xE5;
-  console.s = 0xF0;
-  console.pc = 0x9ABC;
-  console.irq_pending = 1;
-  console.nmi_pending = 0;
-  console.reset_pending = 1;
-  std::memset(console.memory.get(), 0, 0x8000);
-  console.memory[0x0000] = 0xA1;
-  console.memory[0x7FFF] = 0xA2;
-  Ppu& ppu = *console.ppu;
-  ppu.ctrl = 0x90;
-  ppu.mask = 0x1E;
-  ppu.status = 0x40;
-  ppu.oam_addr = 0x12;
-  ppu.reserved[0] = 0x13;
-  ppu.reserved[1] = 0x14;
-  ppu.write_toggle = 1;
-  ppu.read_buffer = 0x77;
-  ppu.vram_addr = 0x2345;
-  ppu.temp_addr = 0x0456;
-  ppu.fine_x = 5;
+void golden_pattern(Console& c) {
+  c.cycle_budget = -37.5f;
+  c.a = 0x11, c.x = 0x22, c.y = 0x33, c.p = 0xE5, c.s = 0xF0, c.pc = 0x9ABC;
+  c.irq_pending = 1, c.nmi_pending = 0, c.reset_pending = 1;
+  std::memset(c.memory.get(), 0, 0x8000);
+  c.memory[0x0000] = 0xA1, c.memory[0x7FFF] = 0xA2;
+  Ppu& ppu = *c.ppu;
+  ppu.ctrl = 0x90, ppu.mask = 0x1E, ppu.status = 0x40, ppu.oam_addr = 0x12;
+  ppu.reserved[0] = 0x13, ppu.reserved[1] = 0x14, ppu.write_toggle = 1, ppu.read_buffer = 0x77;
+  ppu.vram_addr = 0x2345, ppu.temp_addr = 0x0456, ppu.fine_x = 5;
   const u16 bases[4] = {0x2C00, 0x2800, 0x2400, 0x2000};
   std::memcpy(ppu.nametable_base, bases, sizeof bases);
   std::memset(ppu.vram.get(), 0, vram_bytes);
-  ppu.vram[0] = 0xB1;
-  ppu.vram[vram_bytes - 1] = 0xB2;
   std::memset(ppu.oam.get(), 0, oam_bytes);
-  ppu.oam[0] = 0xC1;
-  ppu.oam[oam_bytes - 1] = 0xC2;
-  Apu& apu = *console.apu;
-  apu.status_reg = 0x0F;
-  apu.frame_reg = 0xC0;
-  for (int i = 0; i < 4; ++i) {
-    apu.pulse[0].reg[i] = static_cast<u8>(0x40 + i);
-    apu.pulse[1].reg[i] = static_cast<u8>(0x44 + i);
-  }
-  for (int i = 0; i < 3; ++i) {
-    apu.triangle.reg[i] = static_cast<u8>(0x48 + i);
-    apu.noise.reg[i] = static_cast<u8>(0x4C + i);
-  }
+  ppu.vram[0] = 0xB1, ppu.vram[vram_bytes - 1] = 0xB2, ppu.oam[0] = 0xC1, ppu.oam[oam_bytes - 1] = 0xC2;
+  Apu& apu = *c.apu;
+  apu.status_reg = 0x0F, apu.frame_reg = 0xC0;
+  for (int i = 0; i < 4; ++i)
+    apu.pulse[0].reg[i] = static_cast<u8>(0x40 + i), apu.pulse[1].reg[i] = static_cast<u8>(0x44 + i);
+  for (int i = 0; i < 3; ++i)
+    apu.triangle.reg[i] = static_cast<u8>(0x48 + i), apu.noise.reg[i] = static_cast<u8>(0x4C + i);
   for (int i = 0; i < 2; ++i) {
     Pulse& pulse = apu.pulse[i];
     const i32 base = 0x100 * (i + 1);
-    pulse.sweep_silent = 1;
-    pulse.env.silent = 1;
-    pulse.env.volume = 9 + i;
-    pulse.sweep_divider = base + 1;
-    pulse.length = base + 2;
-    pulse.env.level = 12 + i;
-    pulse.env.divider = base + 3;
+    pulse.sweep_silent = pulse.env.silent = 1;
+    pulse.env.volume = 9 + i, pulse.env.level = 12 + i;
+    pulse.sweep_divider = base + 1, pulse.length = base + 2, pulse.env.divider = base + 3;
   }
-  apu.noise.env.silent = 1;
-  apu.noise.env.volume = 3;
-  apu.triangle.reload = 1;
-  apu.triangle.linear = 0x55;
+  apu.noise.env.silent = 1, apu.noise.env.volume = 3, apu.triangle.reload = 1, apu.triangle.linear = 0x55;
 
-  mapper& board = *console.mapper;
+  mapper& board = *c.mapper;
   board.mirroring = mirroring_single_upper;
   if (auto* b = dynamic_cast<mapper_prgswitch*>(&board)) {
-    b->prg_bank[0] = 0x4000;
-    b->prg_bank[1] = 0x8000;
+    b->prg_bank[0] = 0x4000, b->prg_bank[1] = 0x8000;
   } else if (auto* b = dynamic_cast<mapper_axrom*>(&board)) {
     b->prg_bank = 0x10000;
   } else if (auto* b = dynamic_cast<mapper_mmc1*>(&board)) {
-    b->shift_reg = 0x05;
-    b->shift_count = 3;
-    b->control = 0x1A;
-    b->prg_bank[0] = 0x4000;
-    b->prg_bank[1] = 0x1C000;
-    b->chr_bank[0] = 0x20000 + 0x1000;
-    b->chr_bank[1] = 0x20000 + 0x3000;
+    b->shift_reg = 0x05, b->shift_count = 3, b->control = 0x1A;
+    b->prg_bank[0] = 0x4000, b->prg_bank[1] = 0x1C000, b->chr_bank[0] = 0x21000, b->chr_bank[1] = 0x23000;
   } else if (auto* b = dynamic_cast<mapper_mmc3*>(&board)) {
     b->bank_select = 0xC5;
     for (int i = 0; i < 4; ++i)
       b->prg_bank[i] = 0x2000u * (i + 1);
     for (int i = 0; i < 8; ++i)
       b->chr_bank[i] = 0x20000u + 0x400u * (i + 3);
-    b->irq_latch = 0x21;
-    b->irq_counter = 0x17;
-    b->irq_enabled = 1;
-    b->irq_reload = 1;
+    b->irq_latch = 0x21, b->irq_counter = 0x17, b->irq_enabled = 1, b->irq_reload = 1,
     b->last_chr_address = 0x1FF0;
   } else if (auto* mmc2 = dynamic_cast<mapper_mmc2*>(&board); mmc2 || dynamic_cast<mapper_mmc4*>(&board)) {
     LatchBoardState& latch = mmc2 ? mmc2->latch : dynamic_cast<mapper_mmc4*>(&board)->latch;
-    latch.prg_bank = 0x6000;
+    latch.prg_bank = 0x6000, latch.latch0 = 1, latch.latch1 = 2;
     for (int i = 0; i < 4; ++i)
       latch.chr_bank[i] = 0x1000u * (i + 1);
-    latch.latch0 = 1;
-    latch.latch1 = 2;
   }
 }
 
@@ -214,7 +172,9 @@ TEST_F(StateFiles, BadFilesAreRefusedAndChangeNothing) {
     int board;
     std::function<void(std::vector<u8>&, std::size_t m)> spoil;
   };
-  const auto word = [&](std::size_t at, u32 value) { return [=](std::vector<u8>& f, std::size_t) { put_u32(f, at, value); }; };
+  const auto word = [&](std::size_t at, u32 value) {
+    return [=](std::vector<u8>& f, std::size_t) { put_u32(f, at, value); };
+  };
   const BadFile cases[] = {
       {"empty", 1, [](std::vector<u8>& f, std::size_t) { f.clear(); }},
       {"one byte short", 1, [](std::vector<u8>& f, std::size_t) { f.pop_back(); }},
@@ -228,7 +188,8 @@ TEST_F(StateFiles, BadFilesAreRefusedAndChangeNothing) {
       {"nametable base $2100", 1, [&](std::vector<u8>& f, std::size_t m) { f[ppu(m) + 16 + 3] = 0x21; }},
       {"fine x 8", 1, [&](std::vector<u8>& f, std::size_t m) { f[ppu(m) + 15] = 8; }},
       {"write toggle 2", 1, [&](std::vector<u8>& f, std::size_t m) { put_u32(f, ppu(m) + 6, 2); }},
-      {"pulse 2 volume -1", 1, [&](std::vector<u8>& f, std::size_t m) { put_u32(f, apu_word(m, 9), 0xFFFFFFFF); }},
+      {"pulse 2 volume -1", 1,
+       [&](std::vector<u8>& f, std::size_t m) { put_u32(f, apu_word(m, 9), 0xFFFFFFFF); }},
       {"noise volume 16", 1, [&](std::vector<u8>& f, std::size_t m) { put_u32(f, apu_word(m, 10), 16); }},
       {"pulse 1 envelope 16", 1, [&](std::vector<u8>& f, std::size_t m) { put_u32(f, apu_word(m, 14), 16); }},
       {"MMC1 shift count 5", 1, [](std::vector<u8>& f, std::size_t) { f[32806 + 5] = 5; }},
@@ -268,7 +229,8 @@ TEST_F(StateFiles, AnotherImagesStateKeepsWindowsInsideThisImage) {
   Console& small = open(4, 2, 1, "small.nes");
   ASSERT_TRUE(load_state_bytes(small, big_state.data(), big_state.size()));
   const auto& board = static_cast<const mapper_mmc3&>(*small.mapper);
-  EXPECT_TRUE(std::all_of(std::begin(board.prg_bank), std::end(board.prg_bank), [&](u32 o) { return o < small.prg_size; }));
+  EXPECT_TRUE(std::all_of(std::begin(board.prg_bank), std::end(board.prg_bank),
+                          [&](u32 o) { return o < small.prg_size; }));
   EXPECT_TRUE(std::all_of(std::begin(board.chr_bank), std::end(board.chr_bank),
                           [&](u32 o) { return o >= small.prg_size && o < small.prg_size + small.chr_size; }));
 }

@@ -43,15 +43,8 @@ inline void require(bool condition, const char* what) {
 // One scratch directory per process, for the files the entry points read;
 // removed with its contents when the process ends normally.
 struct ScratchDirectory {
-  std::string path;
-  ScratchDirectory() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "corvel-fuzz-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-      std::perror("mkdtemp");
-      std::abort();
-    }
-    path = pattern;
-  }
+  std::string path = (std::filesystem::temp_directory_path() / "corvel-fuzz-XXXXXX").string();
+  ScratchDirectory() { require(::mkdtemp(path.data()) != nullptr, "a scratch directory"); }
   ~ScratchDirectory() {
     std::error_code error;
     std::filesystem::remove_all(path, error);
@@ -117,23 +110,9 @@ inline std::vector<u8> synthetic_image(int board) {
   const int prg_banks = number == 0 ? 2 : 8;  // 16 KB units
   const int chr_banks = chr_ram ? 0 : (number == 0 ? 1 : 4);
   std::vector<u8> image(16 + prg_banks * 16384 + chr_banks * 8192, 0);
-  const u8 header[16] = {'N',
-                         'E',
-                         'S',
-                         0x1A,
-                         static_cast<u8>(prg_banks),
-                         static_cast<u8>(chr_banks),
-                         static_cast<u8>((number << 4) | 0x02),
-                         0,
-                         0,
-                         0,
-                         0,
-                         0,
-                         0,
-                         0,
-                         0,
-                         0};
-  std::memcpy(image.data(), header, sizeof header);
+  std::memcpy(image.data(), "NES\x1A", 4);
+  image[4] = static_cast<u8>(prg_banks), image[5] = static_cast<u8>(chr_banks);
+  image[6] = static_cast<u8>((number << 4) | 0x02);
   u32 rng_state = 0x2545F491u + static_cast<u32>(number);
   for (std::size_t i = 16; i < image.size(); ++i) {
     rng_state = rng_state * 1664525u + 1013904223u;
@@ -141,19 +120,11 @@ inline std::vector<u8> synthetic_image(int board) {
   }
   // Each 16 KB bank ends in the same start-up routine and vectors, so the
   // reset lands in it whichever bank the board shows at $C000-$FFFF.
-  static const u8 start[] = {
-      0x78,              // SEI
-      0xA9, 0x40,        // LDA #$40
-      0x8D, 0x17, 0x40,  // STA $4017  frame interrupt off while starting
-      0xA9, 0x80,        // LDA #$80
-      0x8D, 0x00, 0x20,  // STA $2000  NMI on
-      0xA9, 0x1E,        // LDA #$1E
-      0x8D, 0x01, 0x20,  // STA $2001  background and sprites on
-      0xA9, 0x00,        // LDA #$00
-      0x8D, 0x17, 0x40,  // STA $4017  frame interrupt on
-      0x58,              // CLI
-      0x4C, 0x00, 0x80,  // JMP $8000  into the pseudo-random bytes
-  };
+  // SEI; LDA #$40, STA $4017 (frame interrupt off while starting); LDA #$80,
+  // STA $2000 (NMI on); LDA #$1E, STA $2001 (picture on); LDA #$00, STA $4017
+  // (frame interrupt on); CLI; JMP $8000 into the pseudo-random bytes.
+  static const u8 start[] = {0x78, 0xA9, 0x40, 0x8D, 0x17, 0x40, 0xA9, 0x80, 0x8D, 0x00, 0x20, 0xA9, 0x1E,
+                             0x8D, 0x01, 0x20, 0xA9, 0x00, 0x8D, 0x17, 0x40, 0x58, 0x4C, 0x00, 0x80};
   for (int bank = 0; bank < prg_banks; ++bank) {
     u8* end = image.data() + 16 + (bank + 1) * 16384;
     u8* routine = end - 0x100;  // $FF00

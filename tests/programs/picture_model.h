@@ -24,12 +24,10 @@ struct PictureModel {
   u8 oam[256] = {};
 
   PictureModel() {
-    for (auto& table : nametables) {
+    for (auto& table : nametables)
       table.assign(1024, 0);
-    }
-    for (u8& byte : oam) {
+    for (u8& byte : oam)
       byte = 0xF0;
-    }
   }
 
   // The pattern value (0-3) of column c, row r of a tile.
@@ -73,29 +71,25 @@ struct PictureModel {
       std::vector<int> shown;
       for (int n = 0; n < 64 && shown.size() < 8; ++n) {
         const int row = line - 1 - oam[4 * n];
-        if (row >= 0 && row < height) {
+        if (row >= 0 && row < height)
           shown.push_back(n);
-        }
       }
       for (int x = 0; x < 256; ++x) {
         int value = 0;
         int palette_number = 0;
-        if ((mask & 0x08) && (x >= 8 || (mask & 0x02))) {
+        if ((mask & 0x08) && (x >= 8 || (mask & 0x02)))
           background_at(ox + x, oy, value, palette_number);
-        }
         int colour = value ? palette[4 * palette_number + value] : palette[0];
         if ((mask & 0x10) && (x >= 8 || (mask & 0x04))) {
           for (int n : shown) {
             const u8* sprite = oam + 4 * n;
             const int column = x - sprite[3];
-            if (column < 0 || column > 7) {
+            if (column < 0 || column > 7)
               continue;
-            }
             int row = line - 1 - sprite[0];
             const u8 attributes = sprite[2];
-            if (attributes & 0x80) {
+            if (attributes & 0x80)
               row = height - 1 - row;
-            }
             const int c = (attributes & 0x40) ? 7 - column : column;
             int sprite_value;
             if (height == 16) {
@@ -104,12 +98,10 @@ struct PictureModel {
             } else {
               sprite_value = pattern_value((ctrl & 0x08) ? 0x1000 : 0, sprite[1], row, c);
             }
-            if (sprite_value == 0) {
+            if (sprite_value == 0)
               continue;
-            }
-            if (!((attributes & 0x20) && value != 0)) {
+            if (!((attributes & 0x20) && value != 0))
               colour = palette[16 + 4 * (attributes & 3) + sprite_value];
-            }
             break;
           }
         }
@@ -124,22 +116,10 @@ struct PictureModel {
   }
 };
 
-// The 8 KB of patterns at the end of a one-bank NROM image (16-byte header,
-// 32 KB of program); empty when the file cannot be read.
-inline std::vector<u8> read_chr(const std::string& image_path) {
-  std::ifstream in(image_path, std::ios::binary);
-  std::vector<u8> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (bytes.size() != 16 + 32768 + 8192) {
-    return {};
-  }
-  return std::vector<u8>(bytes.begin() + 16 + 32768, bytes.end());
-}
-
 // Describes the first few differing pixels; empty when the pictures match.
 inline std::string compare_pictures(const Picture& got, const Picture& expected) {
-  if (got.width != expected.width || got.height != expected.height) {
+  if (got.width != expected.width || got.height != expected.height)
     return "sizes differ";
-  }
   std::string report;
   int differences = 0;
   for (int y = 0; y < got.height; ++y) {
@@ -154,8 +134,7 @@ inline std::string compare_pictures(const Picture& got, const Picture& expected)
       }
     }
   }
-  if (differences > 0) {
+  if (differences > 0)
     report += std::to_string(differences) + " pixels differ\n";
-  }
   return report;
 }

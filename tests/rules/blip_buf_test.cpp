@@ -41,7 +41,8 @@ TEST(BlipBuf, StepResponse) {
   // the clamped amount: (60000 - 32767) / 64 samples.
   EXPECT_EQ(step_response(-40000)[10], -32768);
   const std::vector<i16> high = step_response(60000);
-  const auto clamped = std::find_if(high.begin() + 9, high.end(), [](i16 s) { return s != 32767; }) - high.begin();
+  const auto clamped =
+      std::find_if(high.begin() + 9, high.end(), [](i16 s) { return s != 32767; }) - high.begin();
   EXPECT_NEAR(clamped - 9, 425, 5);
 }
 

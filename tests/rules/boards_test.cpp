@@ -30,9 +30,11 @@ struct BoardConsole {
     const u8* vram = console.ppu->vram.get();
     for (u32 a = 0x8000; a <= 0xFFFF; a += 0x1FFF)
       board().cpu_read(static_cast<u16>(a));
-    for (u16 a : {0x0FE0, 0x1FE0, 0x0000, 0x0FD0, 0x1FD0, 0x03F7, 0x07F7, 0x0BF7, 0x0FF7, 0x13F7, 0x1BF7, 0x1FF7}) {
+    for (u16 a :
+         {0x0FE0, 0x1FE0, 0x0000, 0x0FD0, 0x1FD0, 0x03F7, 0x07F7, 0x0BF7, 0x0FF7, 0x13F7, 0x1BF7, 0x1FF7}) {
       const u8* p = board().chr_pointer(a);
-      if (!((p >= rom && p + 16 <= rom + console.rom_data.size()) || (p >= vram && p + 16 <= vram + vram_bytes)))
+      if (!((p >= rom && p + 16 <= rom + console.rom_data.size()) ||
+            (p >= vram && p + 16 <= vram + vram_bytes)))
         return false;
     }
     return true;

@@ -94,7 +94,8 @@ TEST(PpuFetches, SpriteRowsAreFetchedOneLineAfterTheirSelection) {
     render_background_line(t.console, line);
   }
   // Line 11 draws the rows selected on line 10: row 0 of $21, flipped row 7 of $22.
-  EXPECT_EQ(t.board->fetches, (std::vector<u16>{0x0210, 0x0227, 0x1FF0, 0x1FF0, 0x1FF0, 0x1FF0, 0x1FF0, 0x1FF0}));
+  EXPECT_EQ(t.board->fetches,
+            (std::vector<u16>{0x0210, 0x0227, 0x1FF0, 0x1FF0, 0x1FF0, 0x1FF0, 0x1FF0, 0x1FF0}));
 }
 
 u8 data_read(TestConsole& t, u16 address) {

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -66,10 +67,10 @@ bool running_as_root() {
 
 std::vector<u8> make_image(const ImageShape& shape) {
   std::vector<u8> image(16, 0);
-  const u8 header[8] = {'N', 'E', 'S', 0x1A, static_cast<u8>(shape.prg_banks), static_cast<u8>(shape.chr_banks),
-                        static_cast<u8>(((shape.mapper & 0x0F) << 4) | (shape.battery ? 2 : 0)),
-                        static_cast<u8>(shape.mapper & 0xF0)};
-  std::copy(std::begin(header), std::end(header), image.begin());
+  std::memcpy(image.data(), "NES\x1A", 4);
+  image[4] = static_cast<u8>(shape.prg_banks), image[5] = static_cast<u8>(shape.chr_banks);
+  image[6] = static_cast<u8>(((shape.mapper & 0x0F) << 4) | (shape.battery ? 2 : 0));
+  image[7] = static_cast<u8>(shape.mapper & 0xF0);
   for (int bank = 0; bank < shape.prg_banks; ++bank) {
     std::vector<u8> prg(16384, shape.fill);
     prg[0] = 0x4C;  // JMP $8000, or the same place in whatever window holds it
@@ -101,8 +102,8 @@ std::string public_rom(const std::string& relative_path) {
 
 ToolRun run_headless(const std::string& arguments, const std::string& environment) {
   ScratchDir dir;
-  const std::string command = environment + " '" + CORVEL_HEADLESS + "' " + arguments + " >'" + (dir / "out") +
-                              "' 2>'" + (dir / "err") + "'";
+  const std::string command = environment + " '" + CORVEL_HEADLESS + "' " + arguments + " >'" +
+                              (dir / "out") + "' 2>'" + (dir / "err") + "'";
   const int status = std::system(command.c_str());
   ToolRun run;
   run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
