@@ -6,7 +6,7 @@ file(GLOB_RECURSE corvel_test_sources CONFIGURE_DEPENDS tests/*.cpp)
 # The fuzz harnesses and the desktop shell's tests are built apart.
 list(FILTER corvel_test_sources EXCLUDE REGEX "/tests/(fuzz|desktop)/")
 add_executable(corvel_tests ${corvel_test_sources})
-target_link_libraries(corvel_tests PRIVATE corvel_core GTest::gtest GTest::gtest_main PNG::PNG)
+target_link_libraries(corvel_tests PRIVATE corvel_core GTest::gtest GTest::gtest_main)
 target_include_directories(corvel_tests PRIVATE tests)
 target_compile_definitions(corvel_tests PRIVATE
   CORVEL_CARTRIDGE_DIR="${CORVEL_CARTRIDGE_DIR}"

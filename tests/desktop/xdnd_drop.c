@@ -21,7 +21,9 @@ static Window target;
 static Atom type;
 static const char* text;
 
-static Atom atom(const char* name) { return XInternAtom(display, name, False); }
+static Atom atom(const char* name) {
+  return XInternAtom(display, name, False);
+}
 
 static void send_message(const char* name, long l1, long l2, long l3, long l4) {
   XEvent event;

@@ -3,24 +3,16 @@
 // paths and one without; after every frame the picture, the sound so far and
 // the whole saved state must be the same. The images are dealt round four
 // shards, so that the test runs in parallel.
-#include <gtest/gtest.h>
-
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <memory>
-#include <string>
-#include <vector>
 
 #include "cartridge/ines.h"
-#include "core/catch_up.h"
-#include "core/console.h"
 #include "core/scheduler.h"
 #include "lifecycle/power.h"
 #include "lifecycle/save_state.h"
-#include "platform/platform.h"
 #include "ppu/ppu.h"
+#include "support/fixtures.h"
 
 namespace {
 
@@ -50,15 +42,14 @@ struct RunningImage {
   PadPlatform platform;
   std::vector<i16> sound;
 
-  static void keep_chunk(void* user, const i16* samples, int count, int) {
-    auto* self = static_cast<RunningImage*>(user);
-    self->sound.insert(self->sound.end(), samples, samples + count);
-  }
-
   bool start(const std::string& path, bool fast) {
     console.fast.on = fast;
     console.platform = &platform;
-    return load_rom(console, path) == 1 && power_up(console, keep_chunk, this, 1) == 1;
+    const auto keep = [](void* user, const i16* samples, int count, int) {
+      auto& sound = static_cast<RunningImage*>(user)->sound;
+      sound.insert(sound.end(), samples, samples + count);
+    };
+    return load_rom(console, path) == 1 && power_up(console, keep, this, 1) == 1;
   }
   ~RunningImage() { close_console(console, 1); }
 };
@@ -82,15 +73,12 @@ void expect_same_frames(const std::string& path) {
 
 std::vector<std::string> images() {
   std::vector<std::string> found;
-  const char* override_dir = std::getenv("CORVEL_SHARED_ROMS");
-  const std::string shared = override_dir != nullptr ? override_dir : CORVEL_SOURCE_DIR "/../shared/roms";
-  for (const std::string& dir : {std::string(CORVEL_CARTRIDGE_DIR), shared}) {
+  for (const char* dir : {CORVEL_CARTRIDGE_DIR, CORVEL_SOURCE_DIR "/../shared/roms"}) {
     std::error_code error;
     for (auto it = std::filesystem::recursive_directory_iterator(dir, error);
-         !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
+         !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error))
       if (it->path().extension() == ".nes")
         found.push_back(it->path().string());
-    }
   }
   std::sort(found.begin(), found.end());
   return found;

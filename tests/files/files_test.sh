@@ -16,7 +16,7 @@ if [ "$(id -u)" -eq 0 ] && [ -z "${CORVEL_FILES_TEST_WORK:-}" ]; then
   chmod 755 "$work"
   mkdir -p "$work/tools" "$work/user"
   cp "$1" "$work/tools/corvel-headless"
-  cp "$2/desktop_view.nes" "$2/demo.nes" "$0" "$work/tools/"
+  cp "$2/desktop_view.nes" "$2/demo.nes" "$2/lifecycle_resume.nes" "$0" "$work/tools/"
   [ -z "${3:-}" ] || cmake --install "$3" --prefix "$work/prefix" >/dev/null
   chown -R 65534:65534 "$work/user"
   status=0
@@ -142,6 +142,33 @@ cmp -s "$work/clash2/Game(1).sav" "$work/battery.copy" || fail "the battery file
 run --frames 1 --load-state 1 "$work/clash2/Game.nes" || fail "slot 1 does not load from the saves folder"
 run --frames 5 "$work/clash2/Game(1).nes" && said "Loaded SRAM"
 cmp -s <(head -c 3 "$work/clash2/Game(1).sav") <(head -c 3 "$work/battery.copy") && fail "the battery file was not played on"
+
+# --- Save slots resume a run; the battery file is the running game's --------
+step "save slots and the battery file"
+mkdir -p "$work/slots"
+cp "$images/lifecycle_resume.nes" "$work/slots/resume.nes"
+run --frames 60 --save-state 2 "$work/slots/resume.nes" && said "Saved State 2" || fail "save slot 2"
+run --blargg --frames 70 "$work/slots/resume.nes" && fail "the program passed without the state"
+run --blargg --frames 70 --load-state 2 "$work/slots/resume.nes" || fail "no pass from slot 2"
+for contents in "" "CorvelState but not much else"; do
+  printf '%s' "$contents" >"$work/slots/resume(3).sav"
+  status=0
+  run --blargg --frames 200 --load-state 3 "$work/slots/resume.nes" || status=$?
+  [ "$status" -eq 65 ] && said "Unable to Load State 3" || fail "refused slot: status $status"
+done
+# The program writes its status at $6000; companion consoles never write.
+printf 'NES\x1a\x02\x01\x02' | dd of="$work/slots/resume.nes" bs=1 conv=notrunc status=none
+head -c 8192 /dev/zero | tr '\0' 3 >"$work/slots/resume.sav"
+run --frames 3 --consoles 3 "$work/slots/resume.nes" || fail "three consoles"
+[ "$(grep -c "Loaded SRAM" "$work/err")" -eq 3 ] || fail "not every console read the battery file"
+[ "$(od -An -tx1 -N1 "$work/slots/resume.sav" | tr -d ' ')" = 80 ] || fail "not the running game's status"
+[ "$(od -An -c -j100 -N1 "$work/slots/resume.sav" | tr -d ' ')" = 3 ] || fail "RAM not kept"
+run --blargg --frames 200 "$work/slots/resume.nes" || fail "with a battery"
+[ "$(head -c 10 "$work/slots/resume.sav" | tail -c 6)" = Passed ] || fail "no result in the battery file"
+# With sound off the running game's APU delivers nothing: the WAV is a header.
+run --frames 20 --sound off --audio "$work/off.wav" "$work/slots/resume.nes" || fail "sound off"
+run --frames 20 --audio "$work/on.wav" "$work/slots/resume.nes" || fail "sound on"
+[ "$(stat -c %s "$work/off.wav")" -eq 44 ] && [ "$(stat -c %s "$work/on.wav")" -gt 20044 ] || fail "sound setting"
 
 # --- Signals: the run stops after the frame, writes its outputs, 128 + N ----
 for signal in INT HUP TERM; do

@@ -1,5 +1,5 @@
-// iNES images: what the header sets, what a short or long file becomes, the
-// ROM Info text, and the files that are refused (their messages are checked
+// iNES images: what the header sets, what a short or long file becomes, and
+// the files that are refused (their messages are checked
 // through the headless tool in files_test.sh).
 #include <algorithm>
 
@@ -72,19 +72,6 @@ TEST(InesImages, ShortAndLongFiles) {
     EXPECT_TRUE(
         std::all_of(console.rom_data.begin() + kept, console.rom_data.end(), [](u8 b) { return b == 0; }));
   }
-}
-
-TEST(InesImages, RomInfoText) {
-  ScratchDir dir;
-  write_file(dir / "game.nes", image_with(8, 0, 0xA7, 0x00, 0x30));
-  Console console;
-  ASSERT_EQ(load_rom(console, dir / "game.nes"), 1);
-  ASSERT_EQ(power_up(console, nullptr, nullptr, 0), 1);
-  EXPECT_EQ(rom_info_text(console),
-            "ROM Size:   \t128 KB\n\nPRG-ROM Count: \t131072 B\nCHR-ROM Count: \t0 B\n\n"
-            "Mirroring: \tHorizontal\nSRAM:          \tPresent\nTrainer:       \tPresent\n"
-            "Extra RAM:    \tPresent\nBus Conflicts: \tPresent\n\nMapper:       \t0x0A (10: MMC4)");
-  close_console(console, 1);
 }
 
 TEST(InesImages, AnUnsupportedBoardRunsAsThePlainOneAndSaysSo) {

@@ -1,11 +1,8 @@
 // Save-state files: the format, byte for byte, of every board against a
 // golden file; files that are refused and change nothing; the F1-F4 keys.
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <functional>
-#include <limits>
 
 #include "audio/apu.h"
 #include "cartridge/boards.h"
@@ -151,62 +148,59 @@ TEST_F(StateFiles, GoldenFileOfEveryBoard) {
   EXPECT_EQ(text, golden);
 }
 
-void put_u32(std::vector<u8>& bytes, std::size_t at, u32 value) {
-  for (int i = 0; i < 4; ++i)
-    bytes[at + i] = static_cast<u8>(value >> (8 * i));
-}
-
 // Each case spoils a good file in one way: refused, "Unable to Load State 1",
-// the console exactly as it was. Offsets: the board's block at 32806, the
-// PPU's after it, the APU's words 16 bytes into its block.
+// the console exactly as it was. A case writes a value of 1 or 4 bytes, or
+// changes the length by `value` bytes (width 0). Offsets are from the
+// board's block at 32806, the PPU's after it (the board's size later), or
+// the APU's words, 16 bytes into its block.
 TEST_F(StateFiles, BadFilesAreRefusedAndChangeNothing) {
-  const auto ppu = [](std::size_t m) { return 32806 + m; };
-  const auto apu_word = [](std::size_t m, int word) { return 49470 + m + 16 + 4 * word; };
-  const auto f32 = [](float value) {
-    u32 raw;
-    std::memcpy(&raw, &value, 4);
-    return raw;
-  };
+  enum From { file, board_block, ppu_block, apu_words };
   struct BadFile {
     const char* name;
     int board;
-    std::function<void(std::vector<u8>&, std::size_t m)> spoil;
+    From from;
+    std::size_t at;
+    u32 value;
+    int width;  // bytes written, or 0: the length changes by `value`
   };
-  const auto word = [&](std::size_t at, u32 value) {
-    return [=](std::vector<u8>& f, std::size_t) { put_u32(f, at, value); };
-  };
-  const BadFile cases[] = {
-      {"empty", 1, [](std::vector<u8>& f, std::size_t) { f.clear(); }},
-      {"one byte short", 1, [](std::vector<u8>& f, std::size_t) { f.pop_back(); }},
-      {"one byte long", 1, [](std::vector<u8>& f, std::size_t) { f.push_back(0); }},
-      {"signature", 1, [](std::vector<u8>& f, std::size_t) { f[0] = 'c'; }},
-      {"format number", 1, word(11, 1001)},
-      {"budget not a number", 1, word(15, f32(std::numeric_limits<float>::quiet_NaN()))},
-      {"budget too large", 1, word(15, f32(2097152.0f))},
-      {"irq latch 2", 1, word(26, 2)},
-      {"reset latch huge", 1, word(34, 0x80000000u)},
-      {"nametable base $2100", 1, [&](std::vector<u8>& f, std::size_t m) { f[ppu(m) + 16 + 3] = 0x21; }},
-      {"fine x 8", 1, [&](std::vector<u8>& f, std::size_t m) { f[ppu(m) + 15] = 8; }},
-      {"write toggle 2", 1, [&](std::vector<u8>& f, std::size_t m) { put_u32(f, ppu(m) + 6, 2); }},
-      {"pulse 2 volume -1", 1,
-       [&](std::vector<u8>& f, std::size_t m) { put_u32(f, apu_word(m, 9), 0xFFFFFFFF); }},
-      {"noise volume 16", 1, [&](std::vector<u8>& f, std::size_t m) { put_u32(f, apu_word(m, 10), 16); }},
-      {"pulse 1 envelope 16", 1, [&](std::vector<u8>& f, std::size_t m) { put_u32(f, apu_word(m, 14), 16); }},
-      {"MMC1 shift count 5", 1, [](std::vector<u8>& f, std::size_t) { f[32806 + 5] = 5; }},
-      {"MMC1 bits beyond the count", 1, [](std::vector<u8>& f, std::size_t) { f[32806 + 4] = 0x08; }},
-      {"mirroring 4", 7, word(32806, 4)},
-      {"MMC3 counter past $100", 4, word(32806 + 57, 0x101)},
-      {"MMC3 latch wider than a byte", 4, word(32806 + 53, 0x100)},
-      {"MMC3 last address not a pattern address", 4, word(32806 + 69, 0x2000)},
-      {"MMC2 latch 0 = 2", 9, word(32806 + 24, 2)},
-      {"MMC4 latch 1 = 0", 10, word(32806 + 28, 0)},
-  };
+  const u32 nan = 0x7FC00000, too_large = 0x4A000000;  // floats: not a number, 2^21
+  const BadFile cases[] = {{"empty", 1, file, 0, 0xFFFF0000, 0},
+                           {"one byte short", 1, file, 0, 0xFFFFFFFF, 0},
+                           {"one byte long", 1, file, 0, 1, 0},
+                           {"signature", 1, file, 0, 'c', 1},
+                           {"format number", 1, file, 11, 1001, 4},
+                           {"budget not a number", 1, file, 15, nan, 4},
+                           {"budget too large", 1, file, 15, too_large, 4},
+                           {"irq latch 2", 1, file, 26, 2, 4},
+                           {"reset latch huge", 1, file, 34, 0x80000000u, 4},
+                           {"nametable base $2100", 1, ppu_block, 19, 0x21, 1},
+                           {"fine x 8", 1, ppu_block, 15, 8, 1},
+                           {"write toggle 2", 1, ppu_block, 6, 2, 4},
+                           {"pulse 2 volume -1", 1, apu_words, 4 * 9, 0xFFFFFFFF, 4},
+                           {"noise volume 16", 1, apu_words, 4 * 10, 16, 4},
+                           {"pulse 1 envelope 16", 1, apu_words, 4 * 14, 16, 4},
+                           {"MMC1 shift count 5", 1, board_block, 5, 5, 1},
+                           {"MMC1 bits beyond the count", 1, board_block, 4, 0x08, 1},
+                           {"mirroring 4", 7, board_block, 0, 4, 4},
+                           {"MMC3 counter past $100", 4, board_block, 57, 0x101, 4},
+                           {"MMC3 latch wider than a byte", 4, board_block, 53, 0x100, 4},
+                           {"MMC3 last address not a pattern address", 4, board_block, 69, 0x2000, 4},
+                           {"MMC2 latch 0 = 2", 9, board_block, 24, 2, 4},
+                           {"MMC4 latch 1 = 0", 10, board_block, 28, 0, 4}};
   for (const BadFile& c : cases) {
     platform.messages.clear();
     Console& console = open(c.board, 8, 4);
     golden_pattern(console);
     std::vector<u8> file = save_state_bytes(console);
-    c.spoil(file, static_cast<std::size_t>(console.mapper->state_size()));
+    const std::size_t m = static_cast<std::size_t>(console.mapper->state_size());
+    const std::size_t at = c.at + (c.from == board_block ? 32806
+                                   : c.from == ppu_block ? 32806 + m
+                                   : c.from == apu_words ? 49470 + m + 16
+                                                         : 0);
+    if (c.width == 0)
+      file.resize(std::max<i64>(0, static_cast<i64>(file.size()) + static_cast<i32>(c.value)));
+    for (int i = 0; i < c.width; ++i)
+      file[at + i] = static_cast<u8>(c.value >> (8 * i));
     write_file(dir / "game(1).sav", file);
     console.a = 0x5A;  // differs from the file: a load would show
     const std::vector<u8> before = save_state_bytes(console);

@@ -42,28 +42,23 @@ inline void require(bool condition, const char* what) {
 
 // One scratch directory per process, for the files the entry points read;
 // removed with its contents when the process ends normally.
-struct ScratchDirectory {
-  std::string path = (std::filesystem::temp_directory_path() / "corvel-fuzz-XXXXXX").string();
-  ScratchDirectory() { require(::mkdtemp(path.data()) != nullptr, "a scratch directory"); }
-  ~ScratchDirectory() {
-    std::error_code error;
-    std::filesystem::remove_all(path, error);
-  }
-};
-
 inline const std::string& scratch_directory() {
-  static const ScratchDirectory directory;
+  static const struct Directory {
+    std::string path = (std::filesystem::temp_directory_path() / "corvel-fuzz-XXXXXX").string();
+    Directory() { require(::mkdtemp(path.data()) != nullptr, "a scratch directory"); }
+    ~Directory() {
+      std::error_code error;
+      std::filesystem::remove_all(path, error);
+    }
+  } directory;
   return directory.path;
 }
 
 inline void write_whole_file(const std::string& path, const u8* data, std::size_t size) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-  out.close();
-  require(out.good(), "scratch file written");
+  require(out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size)).flush().good(),
+          "scratch file written");
 }
-
-inline void ignore_chunk(void*, const i16*, int, int) {}
 
 // Releases a console without touching any battery file.
 struct ConsoleCloser {
@@ -87,7 +82,8 @@ inline void run_image(const u8* data, std::size_t size) {
   require(console->rom_data.size() >= std::size_t{console->prg_size} + console->chr_size + rom_guard_bytes,
           "rom_data covers the declared banks and the guard");
   require(!rom_info_text(*console).empty(), "ROM Info has a text");
-  if (power_up(*console, ignore_chunk, nullptr, 1) <= 0)
+  if (power_up(
+          *console, [](void*, const i16*, int, int) {}, nullptr, 1) <= 0)
     return;
   run_frames(*console, 29);
   // Whatever the image did to its board, the console takes back its state.
@@ -120,9 +116,8 @@ inline std::vector<u8> synthetic_image(int board) {
   }
   // Each 16 KB bank ends in the same start-up routine and vectors, so the
   // reset lands in it whichever bank the board shows at $C000-$FFFF.
-  // SEI; LDA #$40, STA $4017 (frame interrupt off while starting); LDA #$80,
-  // STA $2000 (NMI on); LDA #$1E, STA $2001 (picture on); LDA #$00, STA $4017
-  // (frame interrupt on); CLI; JMP $8000 into the pseudo-random bytes.
+  // SEI; $40 to $4017, $80 to $2000, $1E to $2001 (NMI and picture on);
+  // $00 to $4017 (frame interrupt on); CLI; JMP $8000 into the random bytes.
   static const u8 start[] = {0x78, 0xA9, 0x40, 0x8D, 0x17, 0x40, 0xA9, 0x80, 0x8D, 0x00, 0x20, 0xA9, 0x1E,
                              0x8D, 0x01, 0x20, 0xA9, 0x00, 0x8D, 0x17, 0x40, 0x58, 0x4C, 0x00, 0x80};
   for (int bank = 0; bank < prg_banks; ++bank) {
@@ -136,23 +131,17 @@ inline std::vector<u8> synthetic_image(int board) {
   return image;
 }
 
-// The path of the board's image, written once per process.
-inline const std::string& synthetic_image_path(int board) {
-  static std::string paths[board_count];
-  if (paths[board].empty()) {
-    std::string path = scratch_directory() + "/board" + std::to_string(board_numbers[board]) + ".nes";
-    std::vector<u8> image = synthetic_image(board);
-    write_whole_file(path, image.data(), image.size());
-    paths[board] = path;
-  }
-  return paths[board];
-}
-
 // A running console of the board: powered up (sound off, as most consoles
 // in the gallery are) and run for a few frames.
 inline std::unique_ptr<Console> running_console(int board) {
   auto console = std::make_unique<Console>();
-  require(load_rom(*console, synthetic_image_path(board)) == 1, "synthetic image loads");
+  static std::string paths[board_count];
+  if (paths[board].empty()) {
+    paths[board] = scratch_directory() + "/board" + std::to_string(board_numbers[board]) + ".nes";
+    const std::vector<u8> image = synthetic_image(board);
+    write_whole_file(paths[board], image.data(), image.size());
+  }
+  require(load_rom(*console, paths[board]) == 1, "synthetic image loads");
   require(power_up(*console, nullptr, nullptr, 0) == 1, "synthetic image powers up");
   run_frames(*console, 2);
   return console;

@@ -29,19 +29,16 @@ const Harness harnesses[] = {
 std::vector<std::filesystem::path> inputs_of(const std::string& harness) {
   std::vector<std::filesystem::path> files;
   for (const char* folder : {"corpus", "regressions"}) {
-    const std::filesystem::path directory =
-        std::filesystem::path(CORVEL_SOURCE_DIR) / "tests/fuzz" / folder / harness;
     std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(directory, error)) {
+    for (const auto& entry : std::filesystem::directory_iterator(
+             std::filesystem::path(CORVEL_SOURCE_DIR) / "tests/fuzz" / folder / harness, error))
       if (entry.is_regular_file() && entry.path().filename().string()[0] != '.')
         files.push_back(entry.path());
-    }
   }
   std::sort(files.begin(), files.end());
   return files;
 }
 
-// Test names show the harness, not the bytes of the record.
 void PrintTo(const Harness& harness, std::ostream* out) {
   *out << harness.name;
 }
@@ -53,20 +50,15 @@ TEST_P(FuzzInputs, EveryCheckedInInputRunsCleanly) {
   const std::vector<std::filesystem::path> files = inputs_of(harness.name);
   ASSERT_FALSE(files.empty()) << "no inputs for " << harness.name;
   for (const auto& file : files) {
-    SCOPED_TRACE(file.string());
     std::printf("replaying %s\n", file.c_str());
     std::fflush(stdout);
-    const std::vector<u8> bytes = [&] {
-      std::ifstream in(file, std::ios::binary);
-      return std::vector<u8>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }();
+    std::ifstream in(file, std::ios::binary);
+    const std::vector<u8> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     harness.run(bytes.data(), bytes.size());
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(Harnesses, FuzzInputs, ::testing::ValuesIn(harnesses),
-                         [](const ::testing::TestParamInfo<Harness>& info) {
-                           return std::string(info.param.name);
-                         });
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -44,14 +44,18 @@ Window note_window(int note, double from, double to) {
           static_cast<size_t>(sample_at_count(note_start(note) + to))};
 }
 
+double mean_of(const std::vector<i16>& s, Window w) {
+  double sum = 0;
+  for (size_t i = w.begin; i < w.end; i++)
+    sum += s[i];
+  return sum / static_cast<double>(w.end - w.begin);
+}
+
 // Pitch from the median time between rising crossings of the window's mean,
 // placed between samples by linear interpolation. The median keeps a rare
 // disturbed period from moving the result.
 double pitch(const std::vector<i16>& s, Window w) {
-  double mean = 0;
-  for (size_t i = w.begin; i < w.end; i++)
-    mean += s[i];
-  mean /= static_cast<double>(w.end - w.begin);
+  const double mean = mean_of(s, w);
   std::vector<double> crossings;
   for (size_t i = w.begin + 1; i < w.end; i++) {
     const double a = s[i - 1] - mean;
@@ -81,10 +85,7 @@ double activity(const std::vector<i16>& s, Window w) {
 
 // Highest normalised autocorrelation for lags in [low, high].
 double periodicity(const std::vector<i16>& s, Window w, int low, int high) {
-  double mean = 0;
-  for (size_t i = w.begin; i < w.end; i++)
-    mean += s[i];
-  mean /= static_cast<double>(w.end - w.begin);
+  const double mean = mean_of(s, w);
   double best = -1;
   for (int lag = low; lag <= high; lag++) {
     double xy = 0, xx = 0, yy = 0;
@@ -100,6 +101,8 @@ double periodicity(const std::vector<i16>& s, Window w, int low, int high) {
   return best;
 }
 
+// Pulse periods and triangle timers the program writes, as tones: a pulse
+// steps through 16 timer periods per cycle, the triangle through 32.
 double pulse_hz(int period) {
   return cpu_hz / (16.0 * (period + 1));
 }
@@ -107,68 +110,32 @@ double triangle_hz(int timer) {
   return cpu_hz / (32.0 * (timer + 1));
 }
 
-class SoundCartridge : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() { recording_ = new std::vector<i16>(record_cartridge(450)); }
-  static void TearDownTestSuite() {
-    delete recording_;
-    recording_ = nullptr;
-  }
-  void SetUp() override {
-    ASSERT_GT(recording_->size(), static_cast<size_t>(sample_at_count(note_start(10))));
-  }
-  const std::vector<i16>& samples() const { return *recording_; }
-  static std::vector<i16>* recording_;
-};
-
-std::vector<i16>* SoundCartridge::recording_ = nullptr;
-
-TEST_F(SoundCartridge, NotesSoundAtTheirRegisterPitch) {
-  struct Case {
-    const char* name;
-    int note;
-    double hertz;
+TEST(SoundCartridge, NotesRestsAndNoise) {
+  const std::vector<i16> samples = record_cartridge(450);
+  ASSERT_GT(samples.size(), static_cast<size_t>(sample_at_count(note_start(10))));
+  const std::pair<int, double> notes[] = {
+      {0, pulse_hz(253)},    {1, pulse_hz(201)},    {2, pulse_hz(169)},
+      {3, pulse_hz(379)},                                                // duties 2, 0, 1; pulse 2
+      {5, triangle_hz(253)}, {6, triangle_hz(126)}, {9, pulse_hz(253)},  // 9: its length counter running
   };
-  const Case cases[] = {
-      {"pulse 1, duty 2, period 253", 0, pulse_hz(253)},
-      {"pulse 1, duty 0, period 201", 1, pulse_hz(201)},
-      {"pulse 1, duty 1, period 169", 2, pulse_hz(169)},
-      {"pulse 2, duty 2, period 379", 3, pulse_hz(379)},
-      {"triangle, timer 253", 5, triangle_hz(253)},
-      {"triangle, timer 126", 6, triangle_hz(126)},
-      {"pulse 1 with its length counter running", 9, pulse_hz(253)},
-  };
-  for (const Case& c : cases) {
-    const Window w = note_window(c.note, 3, c.note == 9 ? 17 : 27);
-    EXPECT_NEAR(pitch(samples(), w), c.hertz, c.hertz * 0.003) << c.name;
-  }
-}
-
-TEST_F(SoundCartridge, NoiseModesDifferInPeriodicity) {
-  // Short mode repeats every 93 (or 31) shifts of 64 cycles: a pitch near
-  // 300.7 Hz (or 902 Hz). Long mode does not repeat within a note.
-  const Window long_mode = note_window(7, 4, 26);
-  const Window short_mode = note_window(8, 4, 26);
-  EXPECT_GT(activity(samples(), long_mode), 1000);
-  EXPECT_GT(activity(samples(), short_mode), 1000);
-  const double long_repeat =
-      std::max(periodicity(samples(), long_mode, 140, 153), periodicity(samples(), long_mode, 45, 53));
-  const double short_repeat =
-      std::max(periodicity(samples(), short_mode, 140, 153), periodicity(samples(), short_mode, 45, 53));
-  EXPECT_LT(long_repeat, 0.3);
-  EXPECT_GT(short_repeat, 0.6);
-}
-
-// Every note sounds and every rest is silent; note 9's length counter of 40
-// half-frames ends it after 20 counts.
-TEST_F(SoundCartridge, NotesAndRests) {
-  EXPECT_GT(activity(samples(), note_window(9, 2, 18)), 300);
-  EXPECT_LT(activity(samples(), note_window(9, 23, 38)), 30);
+  for (const auto& [note, hertz] : notes)
+    EXPECT_NEAR(pitch(samples, note_window(note, 3, note == 9 ? 17 : 27)), hertz, hertz * 0.003) << note;
+  // Every note sounds and every rest is silent (the slowest tone, the 220 Hz
+  // triangle, moves about 300 per sample); note 9's length counter of 40
+  // half-frames ends it after 20 counts.
   for (int note = 0; note < 9; note++) {
-    // The slowest tone, the 220 Hz triangle, moves about 300 per sample.
-    EXPECT_GT(activity(samples(), note_window(note, 3, 27)), 150) << "note " << note;
-    EXPECT_LT(activity(samples(), note_window(note, 33, 39)), 30) << "rest after note " << note;
+    EXPECT_GT(activity(samples, note_window(note, 3, 27)), 150) << "note " << note;
+    EXPECT_LT(activity(samples, note_window(note, 33, 39)), 30) << "rest after note " << note;
   }
+  EXPECT_GT(activity(samples, note_window(9, 2, 18)), 300);
+  EXPECT_LT(activity(samples, note_window(9, 23, 38)), 30);
+  // Short noise repeats every 93 (or 31) shifts of 64 cycles: a pitch near
+  // 300.7 Hz (or 902 Hz). Long noise does not repeat within a note.
+  const auto repeats = [&](Window w) {
+    return std::max(periodicity(samples, w, 140, 153), periodicity(samples, w, 45, 53));
+  };
+  EXPECT_LT(repeats(note_window(7, 4, 26)), 0.3);
+  EXPECT_GT(repeats(note_window(8, 4, 26)), 0.6);
 }
 
 }  // namespace

@@ -17,10 +17,10 @@ constexpr int frame_cycles = 4 * quarter;
 struct Harness {
   Console console;
   Apu apu;
-  Harness() {
+  explicit Harness(int sound = 0) {
     console.p = 0;
     apu.console = &console;
-    apu_create(apu, 0, 44100, 2205, nullptr, nullptr);
+    apu_create(apu, sound, 44100, 2205, nullptr, nullptr);
   }
   ~Harness() { apu_free(apu); }
   void write(u16 address, u8 value) { apu_write(apu, address, value); }
@@ -184,24 +184,16 @@ TEST(ApuSequencer, LinearCounter) {
 // The clock is a float; the frame interrupt's period must hold far past 2^24
 // cycles, with sound on and off.
 TEST(ApuSequencer, FrameInterruptPeriodHoldsForThousandsOfFrames) {
-  for (bool sound : {false, true}) {
-    Console console;
-    console.p = 0;
-    Apu apu;
-    apu.console = &console;
-    apu_create(apu, sound ? 1 : 0, 44100, 2205, nullptr, nullptr);
-    long last = 0, cycle = 0;
-    for (int frame = 0; frame < 2000; ++frame) {
-      for (int step = 0; step < frame_cycles; step += 20, cycle += 20) {
-        apu_run(apu, 20.0f);
-        if (console.irq_pending) {
-          ASSERT_TRUE(last == 0 || cycle - last == frame_cycles) << "sound " << sound << " at " << cycle;
-          last = cycle;
-          console.irq_pending = 0;
-        }
+  for (int sound : {0, 1}) {
+    Harness h(sound);
+    long last = 0;
+    for (long cycle = 20; cycle <= 2000L * frame_cycles; cycle += 20) {
+      apu_run(h.apu, 20.0f);
+      if (h.console.irq_pending) {
+        ASSERT_TRUE(last == 0 || cycle - last == frame_cycles) << "sound " << sound << " at " << cycle;
+        last = cycle, h.console.irq_pending = 0;
       }
     }
-    apu_free(apu);
   }
 }
 

@@ -1,7 +1,6 @@
-// The frame schedule: dots per frame, the odd-frame skip, the vertical blank's
-// status bits and the one NMI per frame. The CPU runs a JMP to itself (3
-// cycles) under the exact model, so the dots it was given follow from its
-// balance and the instructions counted.
+// The frame schedule: dots per frame and the odd-frame skip. The CPU runs a
+// JMP to itself (3 cycles) under the exact model, so the dots it was given
+// follow from its balance and the instructions counted.
 #include <cmath>
 
 #include "core/catch_up.h"
@@ -48,24 +47,6 @@ TEST(FrameTiming, DotsPerFrame) {
     meter.t.ppu().mask = c.mask;
     EXPECT_EQ(meter.frame_dots(c.extra_frames), c.dots) << c.what;
   }
-}
-
-TEST(FrameTiming, VerticalBlankEndsWithTheStatusBitsCleared) {
-  TestConsole t;
-  t.ppu().status = status_sprite0_hit | status_overflow;
-  t.ppu().sprite0_hit_done = 1;
-  run_frames(t.console, 0);
-  EXPECT_EQ(t.ppu().status & 0xE0, 0);
-  EXPECT_EQ(t.ppu().sprite0_hit_done, 0u);
-}
-
-TEST(FrameTiming, OneNmiPerFrame) {
-  TestConsole t;
-  t.board->place(0xFFFA, {0x00, 0x90});
-  t.board->place(0x9000, {0xE6, 0x10, 0x40});  // INC $10, RTI
-  t.ppu().ctrl = ctrl_nmi;
-  run_frames(t.console, 4);
-  EXPECT_EQ(t.console.memory[0x10], 5);
 }
 
 }  // namespace

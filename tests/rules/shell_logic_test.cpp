@@ -1,7 +1,6 @@
 // The shell's logic apart from the window system: the gallery's cells,
-// hover, clicks and turns; the host step's pacing; the message's image.
+// hover, clicks and turns; the message's image.
 #include "core/console.h"
-#include "host/pacing.h"
 #include "lifecycle/gallery.h"
 #include "lifecycle/session.h"
 #include "ppu/ppu.h"
@@ -59,20 +58,6 @@ TEST(Gallery, Steps) {
   EXPECT_EQ(session.mode, mode_game);
   EXPECT_EQ(session.current->rom_path, session.recent[1]);
   EXPECT_EQ(session.recent[0], dir / "a.nes");
-}
-
-TEST(HostStep, PacingAndTheMessageCount) {
-  const long long sleeps[][2] = {{0, 16}, {10, 6}, {15, 1}, {16, 0}, {400, 0}, {-5, 16}};
-  for (const auto& s : sleeps)
-    EXPECT_EQ(pacing_sleep_ms(s[0]), s[1]) << s[0];
-  EXPECT_EQ(game_extra_frames(true), 8);
-  EXPECT_EQ(game_extra_frames(false), 0);
-  OnScreenMessage message;
-  set_message(message, "Saved State 2");
-  int shown = 0;
-  for (int frame = 0; frame < 200; ++frame)
-    shown += take_message_frame(message.message_frames);
-  EXPECT_EQ(shown, 120);
 }
 
 // "Saved State 2" in capitals, the S's top row .###. at texel (16, 224); a

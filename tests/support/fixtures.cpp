@@ -1,6 +1,5 @@
 #include "support/fixtures.h"
 
-#include <png.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -61,10 +60,6 @@ bool file_exists(const std::string& path) {
   return ::lstat(path.c_str(), &info) == 0;
 }
 
-bool running_as_root() {
-  return ::geteuid() == 0;
-}
-
 std::vector<u8> make_image(const ImageShape& shape) {
   std::vector<u8> image(16, 0);
   std::memcpy(image.data(), "NES\x1A", 4);
@@ -112,35 +107,6 @@ ToolRun run_headless(const std::string& arguments, const std::string& environmen
   return run;
 }
 
-u32 Picture::at(int x, int y) const {
-  const u8* p = rgb.data() + (static_cast<std::size_t>(y) * width + x) * 3;
-  return (u32{p[0]} << 16) | (u32{p[1]} << 8) | p[2];
-}
-
-bool read_png(const std::string& path, Picture& picture) {
-  png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_file(&image, path.c_str()))
-    return false;
-  image.format = PNG_FORMAT_RGB;
-  picture.width = static_cast<int>(image.width);
-  picture.height = static_cast<int>(image.height);
-  picture.rgb.assign(PNG_IMAGE_SIZE(image), 0);
-  const bool ok = png_image_finish_read(&image, nullptr, picture.rgb.data(), 0, nullptr) != 0;
-  png_image_free(&image);
-  return ok;
-}
-
-Picture screenshot(const std::string& image, int frames, const std::string& extra_arguments) {
-  ScratchDir dir;
-  Picture picture;
-  const ToolRun run = run_headless("--sound off --frames " + std::to_string(frames) + " --screenshot '" +
-                                   (dir / "shot.png") + "' " + extra_arguments + " '" + image + "'");
-  EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_TRUE(read_png(dir / "shot.png", picture)) << image;
-  return picture;
-}
-
 TestBoard::TestBoard() {
   name = "Test";
   place(0x8000, {0x4C, 0x00, 0x80});  // JMP $8000
@@ -152,13 +118,6 @@ void TestBoard::place(u16 address, const std::vector<u8>& bytes) {
     prg[(address - 0x8000 + i) & 0x7FFF] = bytes[i];
   if (console != nullptr)
     idle_loop_forget(*console);  // the code changed behind the bus, not by a bank switch
-}
-
-void TestBoard::set_tile(int table, int tile, u8 lo, u8 hi) {
-  for (int row = 0; row < 8; ++row) {
-    chr[table + 16 * tile + row] = lo;
-    chr[table + 16 * tile + row + 8] = hi;
-  }
 }
 
 TestConsole::TestConsole(int mirroring) {
@@ -183,11 +142,6 @@ Ppu& TestConsole::ppu() {
 
 u8& TestConsole::vram_at(u16 ppu_address) {
   return console.ppu->vram[ppu_map_address(*console.ppu, ppu_address)];
-}
-
-u32 TestConsole::colour_at(int x, int line) const {
-  const u8* p = console.ppu->frame_buffer.get() + (line * 256 + x) * 3;
-  return (u32{p[0]} << 16) | (u32{p[1]} << 8) | p[2];
 }
 
 u32 rgb_of(int colour_number) {

@@ -34,7 +34,6 @@ std::string read_text(const std::string& path);
 void write_file(const std::string& path, const std::vector<u8>& bytes);
 void write_text(const std::string& path, const std::string& text);
 bool file_exists(const std::string& path);
-bool running_as_root();
 
 // An iNES image whose PRG banks hold `fill` but for a JMP to itself at the
 // start of every 16 KB and vectors pointing there; CHR banks hold `fill` too.
@@ -74,17 +73,6 @@ struct ToolRun {
 };
 ToolRun run_headless(const std::string& arguments, const std::string& environment = "");
 
-// An 8-bit RGB picture, as the headless tool's screenshots are.
-struct Picture {
-  int width = 0;
-  int height = 0;
-  std::vector<u8> rgb;
-  u32 at(int x, int y) const;  // $RRGGBB
-};
-bool read_png(const std::string& path, Picture& picture);
-// The last picture of a cartridge run for some frames, sound off.
-Picture screenshot(const std::string& image, int frames, const std::string& extra_arguments = "");
-
 // A board that serves a 32 KB program and 8 KB of patterns from arrays and
 // records every pattern address the PPU asks for. Its program starts as a
 // JMP to itself at $8000, where the reset vector points.
@@ -106,8 +94,6 @@ class TestBoard : public mapper {
   // Puts bytes into the program at a CPU address and tells the CPU its code
   // changed.
   void place(u16 address, const std::vector<u8>& bytes);
-  // Every row of a tile in the pattern table at $0000 or $1000 the same.
-  void set_tile(int table, int tile, u8 lo, u8 hi);
 };
 
 // A powered-up console (sound off, the reset taken) on a TestBoard.
@@ -118,6 +104,5 @@ struct TestConsole {
   ~TestConsole();
   Ppu& ppu();
   u8& vram_at(u16 ppu_address);  // the byte behind an address, after folding
-  u32 colour_at(int x, int line) const;
 };
 u32 rgb_of(int colour_number);  // $RRGGBB
