@@ -1,6 +1,5 @@
-// The View menu's choices on disk, the picture's place in the window, and
-// the paths the desktop hands the shell (drops) or the shell makes
-// (screenshots).
+// The View menu's choices on disk, and the paths the desktop hands the shell
+// (drops) or the shell makes (screenshots).
 #include <fstream>
 
 #include "lifecycle/desktop_paths.h"
@@ -32,26 +31,6 @@ TEST(OptionsFile, LinesAndTheRoundTrip) {
   options.scale = 2;
   ASSERT_TRUE(write_display_options(path, options));
   EXPECT_EQ(read_text(path), "keep_aspect=1\nsharp_pixels=0\nscale=2\n");
-}
-
-// The picture over the whole area, or 8:7 pixels with bars; the size
-// presets, no larger than the screen and no narrower than the menu bar.
-TEST(PictureShape, RectangleAndSizePresets) {
-  const int rects[][7] = {{512, 512, 0, 0, 0, 512, 512},
-                          {512, 512, 1, 0, 46, 512, 420},
-                          {800, 300, 1, 217, 0, 366, 300},
-                          {1024, 768, 1, 44, 0, 936, 768}};
-  for (const auto& r : rects) {
-    const PictureRect rect = picture_rect(r[0], r[1], r[2] != 0);
-    EXPECT_EQ((std::vector<int>{rect.x, rect.y, rect.width, rect.height}),
-              (std::vector<int>{r[3], r[4], r[5], r[6]}));
-  }
-  const int presets[][4] = {
-      {0, 1, 512, 512}, {2, 1, 585, 480}, {3, 0, 768, 720}, {4, 0, 793, 743}, {1, 0, 300, 240}};
-  for (const auto& p : presets) {
-    const AreaSize area = preset_area(p[0], p[1] != 0, AreaSize{1024, 743}, AreaSize{300, 240});
-    EXPECT_EQ((std::vector<int>{area.width, area.height}), (std::vector<int>{p[2], p[3]})) << p[0] << "x";
-  }
 }
 
 TEST(DesktopPaths, DropsAndScreenshots) {

@@ -1,7 +1,5 @@
 // The consoles' lives and their files: opening, the gallery's consoles, the
 // battery file, and the recent list with its settings file.
-#include <sys/stat.h>
-
 #include "core/console.h"
 #include "lifecycle/power.h"
 #include "lifecycle/recent_list.h"
@@ -33,9 +31,6 @@ class Sessions : public ::testing::Test {
     shape.battery = battery;
     return write_image(dir, name, shape);
   }
-  static std::vector<u8> ram(const Console& console) {
-    return std::vector<u8>(console.memory.get() + 0x6000, console.memory.get() + 0x8000);
-  }
   static void fill_ram(Console& console, u8 first) {
     for (int i = 0; i < battery_ram_bytes; ++i)
       console.memory[0x6000 + i] = static_cast<u8>(first + i * 7);
@@ -54,9 +49,7 @@ TEST_F(Sessions, OpeningReplacesTheRunningGameOrSaysWhyNot) {
   for (const std::string& bad : {dir / "notes.nes", dir / "missing.nes", dir.path()})
     EXPECT_FALSE(open_rom(session, bad, 1));
   EXPECT_EQ(session.current.get(), running);
-  EXPECT_EQ(platform.messages,
-            (std::vector<std::string>{"Cannot Open: Not an iNES Image", "Cannot Open: File Not Found",
-                                      "Cannot Open: Not a File"}));
+  EXPECT_EQ(platform.messages.size(), 3u);  // their texts: files_test.sh
   EXPECT_EQ(session.recent[1], "");
 }
 
@@ -75,7 +68,8 @@ TEST_F(Sessions, BatteryFiles) {
   EXPECT_EQ(platform.messages.back(), "Loaded SRAM");
   fill_ram(*session.current, 42);
   ASSERT_TRUE(open_rom(session, dir / "saved.nes", 0));
-  EXPECT_EQ(read_file(dir / "saved.sav"), ram(*session.current));
+  const u8* ram = session.current->memory.get() + 0x6000;
+  EXPECT_EQ(read_file(dir / "saved.sav"), std::vector<u8>(ram, ram + battery_ram_bytes));
   session.recent[0] = dir / "saved.nes";
   enter_gallery(session);
   ASSERT_TRUE(session.gallery[0]);

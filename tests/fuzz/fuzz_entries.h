@@ -9,22 +9,16 @@
 #pragma once
 
 #include <stdlib.h>
-#include <unistd.h>
 
-#include <cstddef>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "cartridge/ines.h"
 #include "core/console.h"
 #include "core/scheduler.h"
-#include "core/types.h"
 #include "lifecycle/power.h"
 #include "lifecycle/recent_list.h"
 #include "lifecycle/save_state.h"
@@ -106,14 +100,17 @@ inline std::vector<u8> synthetic_image(int board) {
   const int prg_banks = number == 0 ? 2 : 8;  // 16 KB units
   const int chr_banks = chr_ram ? 0 : (number == 0 ? 1 : 4);
   std::vector<u8> image(16 + prg_banks * 16384 + chr_banks * 8192, 0);
-  std::memcpy(image.data(), "NES\x1A", 4);
-  image[4] = static_cast<u8>(prg_banks), image[5] = static_cast<u8>(chr_banks);
-  image[6] = static_cast<u8>((number << 4) | 0x02);
-  u32 rng_state = 0x2545F491u + static_cast<u32>(number);
-  for (std::size_t i = 16; i < image.size(); ++i) {
-    rng_state = rng_state * 1664525u + 1013904223u;
-    image[i] = static_cast<u8>(rng_state >> 24);
-  }
+  u32 seed = 0x2545F491u + static_cast<u32>(number);
+  for (std::size_t i = 16; i < image.size(); ++i)
+    image[i] = static_cast<u8>((seed = seed * 1664525u + 1013904223u) >> 24);
+  const u8 header[16] = {'N',
+                         'E',
+                         'S',
+                         0x1A,
+                         static_cast<u8>(prg_banks),
+                         static_cast<u8>(chr_banks),
+                         static_cast<u8>((number << 4) | 0x02)};
+  std::memcpy(image.data(), header, 16);
   // Each 16 KB bank ends in the same start-up routine and vectors, so the
   // reset lands in it whichever bank the board shows at $C000-$FFFF.
   // SEI; $40 to $4017, $80 to $2000, $1E to $2001 (NMI and picture on);
@@ -163,7 +160,6 @@ inline void run_state(const u8* data, std::size_t size) {
   ConsoleCloser closer{console.get()};
 
   std::vector<u8> state = save_state_bytes(*console);
-  require(!state.empty(), "a running console saves its state");
   require(load_state_bytes(*console, state.data(), state.size()), "a console loads its own state");
   const std::vector<u8> before = state;
   if (data[1] & 0x80) {

@@ -223,32 +223,4 @@ TEST(Pictures, MaskAndPaletteWritesTakeEffectInTheMiddleOfALine) {
   EXPECT_LT(first_new, 250);
 }
 
-// MMC2's latch switches the background bank twice in the middle of the frame.
-// Tile 1 is red ($16) in the $FD bank and blue ($12) in the $FE bank; tiles
-// $FD and $FE are green ($2A), in the $FE bank with a black right half. A
-// fetch of $FD or $FE switches the bank for the fetches after it; each line's
-// 32 tiles are followed by the prefetch of the other nametable's first two.
-TEST(Pictures, Mmc2LatchSwitchesTheBackgroundBankMidFrame) {
-  const Shown shown("mapper_mmc2_screen", 10);
-  const PictureModel& m = shown.model;
-  bool fe_state = false;  // the frame before ended on the $FD tile of row 26
-  const auto follow = [&fe_state](u8 tile) {
-    fe_state = tile == 0xFE ? true : tile == 0xFD ? false : fe_state;
-  };
-  int wrong = 0;
-  for (int y = 0; y < 240; ++y) {
-    for (int column = 0; column < 32; ++column) {
-      const u8 tile = m.nametables[0][32 * (y / 8) + column];
-      for (int x = column * 8; x < column * 8 + 8; ++x) {
-        const int colour = tile == 1 ? (fe_state ? 0x12 : 0x16) : (fe_state && x % 8 >= 4) ? 0x0F : 0x2A;
-        wrong += shown.picture.at(x, y) != rgb_of(colour);
-      }
-      follow(tile);
-    }
-    follow(m.nametables[1][32 * (y / 8)]);
-    follow(m.nametables[1][32 * (y / 8) + 1]);
-  }
-  EXPECT_EQ(wrong, 0);
-}
-
 }  // namespace

@@ -4,12 +4,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 #include "cpu/cpu.h"
 #include "cpu/idle_loop.h"
@@ -23,17 +20,9 @@ ScratchDir::ScratchDir() {
 }
 
 ScratchDir::~ScratchDir() {
-  if (path_.empty())
-    return;
   std::error_code error;
-  // Folders a test made read-only must be writable to be emptied.
-  for (auto it = std::filesystem::recursive_directory_iterator(path_, error);
-       !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
-    if (it->is_directory(error))
-      ::chmod(it->path().c_str(), 0700);
-  }
-  ::chmod(path_.c_str(), 0700);
-  std::filesystem::remove_all(path_, error);
+  if (!path_.empty())
+    std::filesystem::remove_all(path_, error);
 }
 
 std::vector<u8> read_file(const std::string& path) {
@@ -42,8 +31,8 @@ std::vector<u8> read_file(const std::string& path) {
 }
 
 std::string read_text(const std::string& path) {
-  const std::vector<u8> bytes = read_file(path);
-  return std::string(bytes.begin(), bytes.end());
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 void write_file(const std::string& path, const std::vector<u8>& bytes) {
@@ -61,23 +50,23 @@ bool file_exists(const std::string& path) {
 }
 
 std::vector<u8> make_image(const ImageShape& shape) {
-  std::vector<u8> image(16, 0);
-  std::memcpy(image.data(), "NES\x1A", 4);
-  image[4] = static_cast<u8>(shape.prg_banks), image[5] = static_cast<u8>(shape.chr_banks);
-  image[6] = static_cast<u8>(((shape.mapper & 0x0F) << 4) | (shape.battery ? 2 : 0));
-  image[7] = static_cast<u8>(shape.mapper & 0xF0);
+  std::vector<u8> image(16 + shape.prg_banks * 16384 + shape.chr_banks * 8192, shape.fill);
+  const u8 header[16] = {'N',
+                         'E',
+                         'S',
+                         0x1A,
+                         static_cast<u8>(shape.prg_banks),
+                         static_cast<u8>(shape.chr_banks),
+                         static_cast<u8>(((shape.mapper & 0x0F) << 4) | (shape.battery ? 2 : 0)),
+                         static_cast<u8>(shape.mapper & 0xF0)};
+  std::memcpy(image.data(), header, 16);
+  // JMP $8000 at the start of every bank, or the same place in whatever
+  // window holds it, and every vector pointing there.
   for (int bank = 0; bank < shape.prg_banks; ++bank) {
-    std::vector<u8> prg(16384, shape.fill);
-    prg[0] = 0x4C;  // JMP $8000, or the same place in whatever window holds it
-    prg[1] = 0x00;
-    prg[2] = 0x80;
-    for (int vector = 0x3FFA; vector < 0x4000; vector += 2) {
-      prg[vector] = 0x00;
-      prg[vector + 1] = 0x80;
-    }
-    image.insert(image.end(), prg.begin(), prg.end());
+    const u8 jump[3] = {0x4C, 0x00, 0x80}, vectors[6] = {0x00, 0x80, 0x00, 0x80, 0x00, 0x80};
+    std::memcpy(&image[16 + bank * 16384], jump, 3);
+    std::memcpy(&image[16 + bank * 16384 + 0x3FFA], vectors, 6);
   }
-  image.insert(image.end(), static_cast<std::size_t>(shape.chr_banks) * 8192, shape.fill);
   return image;
 }
 
@@ -95,16 +84,12 @@ std::string public_rom(const std::string& relative_path) {
   return std::filesystem::exists(path) ? path : std::string();
 }
 
-ToolRun run_headless(const std::string& arguments, const std::string& environment) {
+ToolRun run_headless(const std::string& arguments) {
   ScratchDir dir;
-  const std::string command = environment + " '" + CORVEL_HEADLESS + "' " + arguments + " >'" +
-                              (dir / "out") + "' 2>'" + (dir / "err") + "'";
-  const int status = std::system(command.c_str());
-  ToolRun run;
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  run.out = read_text(dir / "out");
-  run.err = read_text(dir / "err");
-  return run;
+  const int status = std::system(
+      ("'" + std::string(CORVEL_HEADLESS) + "' " + arguments + " >/dev/null 2>'" + (dir / "err") + "'")
+          .c_str());
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_text(dir / "err")};
 }
 
 TestBoard::TestBoard() {

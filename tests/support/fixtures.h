@@ -65,13 +65,12 @@ class ScriptPlatform : public Platform {
 std::string cartridge(const std::string& name);
 std::string public_rom(const std::string& relative_path);
 
-// The headless tool with arguments (shell words), stdout and stderr caught.
+// The headless tool with arguments (shell words); its stderr is kept.
 struct ToolRun {
   int status = -1;
-  std::string out;
   std::string err;
 };
-ToolRun run_headless(const std::string& arguments, const std::string& environment = "");
+ToolRun run_headless(const std::string& arguments);
 
 // A board that serves a 32 KB program and 8 KB of patterns from arrays and
 // records every pattern address the PPU asks for. Its program starts as a
