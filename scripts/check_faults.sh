@@ -7,6 +7,10 @@
 #
 #   scripts/check_faults.sh [NAME ...]    all faults, or those named
 #
+# CORVEL_FAULTS_DIR names the scratch folder (default /tmp/corvel-faults);
+# CORVEL_FAULTS_CTEST adds ctest arguments, for example "-E Ppu" to see
+# whether the other tests catch a fault.
+#
 # Prints one line per fault: caught, ESCAPED, or "not applied" when the text
 # to change is no longer in the source (the fault list then needs updating).
 set -euo pipefail
@@ -86,6 +90,9 @@ fault pad-shifts-in-ones src/core/controller.cpp 'console.pad_shift = static_cas
 mkdir -p "$scratch/tree"
 git ls-files -z | rsync -a --from0 --files-from=- ./ "$scratch/tree/" 2>/dev/null ||
   git ls-files -z | xargs -0 cp --parents -t "$scratch/tree/"
+# Files since removed from the checkout go from the copy too.
+comm -23 <(cd "$scratch/tree" && find . -path ./build -prune -o -type f -printf '%P\n' | sort) \
+  <(git ls-files | sort) | (cd "$scratch/tree" && xargs -r -d '\n' rm -f)
 [ -d ../shared ] && ln -sfn "$(realpath ../shared)" "$scratch/shared"
 build="$scratch/tree/build"
 if [ ! -f "$build/build.ninja" ]; then
@@ -104,7 +111,7 @@ for entry in "${faults[@]}"; do
     result="not applied"
   elif ! cmake --build "$build" -j "$jobs" >/dev/null 2>&1; then
     result="does not build"
-  elif (cd "$build" && ctest -j "$jobs" --timeout 300 >/dev/null 2>&1); then
+  elif (cd "$build" && ctest -j "$jobs" --timeout 300 --stop-on-failure ${CORVEL_FAULTS_CTEST:-} >/dev/null 2>&1); then
     result="ESCAPED"
   else
     result="caught"

@@ -78,21 +78,6 @@ TEST_F(Sessions, BatteryFiles) {
   EXPECT_EQ(read_file(dir / "saved.sav")[0], 42) << "the preview's RAM was never written";
 }
 
-TEST_F(Sessions, GalleryFillsCellsFromTheTopLeftWithoutGaps) {
-  write_text(dir / "text.nes", "not an image at all");
-  session.recent[0] = image("a.nes");
-  session.recent[2] = image("b.nes");
-  session.recent[3] = dir / "missing.nes";
-  session.recent[4] = dir / "text.nes";
-  session.recent[5] = image("c.nes");
-  enter_gallery(session);
-  EXPECT_EQ(session.gallery_warmup, 180);
-  for (int cell = 0; cell < 9; ++cell)
-    EXPECT_EQ(static_cast<bool>(session.gallery[cell]), cell < 3) << cell;
-  EXPECT_EQ(session.gallery[2]->rom_path, session.recent[5]);
-  EXPECT_TRUE(platform.messages.empty()) << "entries that no longer load are skipped quietly";
-}
-
 TEST(RecentList, NewestFirstNineAtMostNoDuplicatesNoLineBreaks) {
   Session session;
   for (const char* path : {"/a.nes", "/b.nes", "/c.nes", "/a.nes", "x", "/bad\npath.nes", "/ok\rno.nes"})

@@ -80,24 +80,6 @@ TEST(PpuFetches, OrderOfALinesPatternFetches) {
   }
 }
 
-// Sprites are selected one line ahead; the slots start the frame empty, so a
-// sprite parked at the bottom edge never shows on line 0.
-TEST(PpuFetches, SpriteRowsAreFetchedOneLineAfterTheirSelection) {
-  TestConsole t;
-  std::fill_n(t.ppu().oam.get(), 256, 0xFF);
-  const u8 sprites[] = {10, 0x21, 0x00, 40, 10, 0x22, 0x80, 50, 236, 0x23, 0x00, 60};
-  std::copy(std::begin(sprites), std::end(sprites), t.ppu().oam.get());
-  t.ppu().mask = mask_sprites;
-  render_prerender_line(t.console);
-  for (int line = 0; line <= 11; ++line) {
-    t.board->fetches.clear();
-    render_background_line(t.console, line);
-  }
-  // Line 11 draws the rows selected on line 10: row 0 of $21, flipped row 7 of $22.
-  EXPECT_EQ(t.board->fetches,
-            (std::vector<u16>{0x0210, 0x0227, 0x1FF0, 0x1FF0, 0x1FF0, 0x1FF0, 0x1FF0, 0x1FF0}));
-}
-
 u8 data_read(TestConsole& t, u16 address) {
   ppu_write(t.ppu(), 0x2006, static_cast<u8>(address >> 8));
   ppu_write(t.ppu(), 0x2006, static_cast<u8>(address));
