@@ -16,32 +16,9 @@ src = $00
 
 .segment "CODE"
 
-reset:
-    start_up_and_wait_for_ppu
-
-    load_palette palette
-
-    copy_nametable nametable0, src
-
-    hide_sprites OAM_PAGE
-    send_sprites sprites, sprites_end - sprites, OAM_PAGE
-
-    wait_vblank
-    lda #$08                    ; sprites from $1000, background from $0000
-    sta PPUCTRL
-    lda #0
-    sta PPUSCROLL
-    sta PPUSCROLL
-    lda #$18                    ; both shown, neither in the leftmost 8 columns
-    sta PPUMASK
-forever:
-    jmp forever
-
-nmi:
-irq:
-    rti
-
-    picture_palette palette
+; Sprites from $1000, background from $0000; both shown, neither in the
+; leftmost 8 columns.
+    still_sprite_picture $08, $18
 
 ; Y, tile, attributes, X. A sprite is drawn from line Y + 1.
 sprites:

@@ -14,32 +14,8 @@ src = $00
 
 .segment "CODE"
 
-reset:
-    start_up_and_wait_for_ppu
-
-    load_palette palette
-
-    copy_nametable nametable0, src
-
-    hide_sprites OAM_PAGE
-    send_sprites sprites, sprites_end - sprites, OAM_PAGE
-
-    wait_vblank
-    lda #$28                    ; 8 x 16 sprites, background from $0000
-    sta PPUCTRL
-    lda #0
-    sta PPUSCROLL
-    sta PPUSCROLL
-    lda #$1E                    ; both shown everywhere
-    sta PPUMASK
-forever:
-    jmp forever
-
-nmi:
-irq:
-    rti
-
-    picture_palette palette
+; 8 x 16 sprites, background from $0000; both shown everywhere.
+    still_sprite_picture $28, $1E
 
 ; Y, tile, attributes, X. A sprite is drawn from line Y + 1.
 sprites:
