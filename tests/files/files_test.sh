@@ -45,10 +45,7 @@ else
 fi
 saves="$XDG_DATA_HOME/corvel/saves"
 
-fail() {
-  echo "FAIL: $*" >&2
-  exit 1
-}
+fail() { echo "FAIL: $*" >&2 && exit 1; }
 step() { echo "-- $*"; }
 
 # The 32-bit FNV-1a hash of a string, as 8 hex digits.
@@ -62,18 +59,13 @@ fnv1a() {
 }
 # The saves folder's name for an image: name-hash.sav or name-hash(N).sav.
 saves_name() { # image [slot]
-  local real stem
+  local real
   real=$(realpath "$1")
-  stem=$(basename "${real%.*}")
-  echo "$saves/$stem-$(fnv1a "$(dirname "$real")")${2:+($2)}.sav"
+  echo "$saves/$(basename "${real%.*}")-$(fnv1a "$(dirname "$real")")${2:+($2)}.sav"
 }
 # desktop_view counts its frames in battery RAM at $6000-$6002.
 frame_count() { od -An -tu4 -N 3 "$1" | tr -d ' '; }
-run() { # arguments...; stderr goes to $work/err
-  local status=0
-  "$headless" "$@" 2>"$work/err" >/dev/null || status=$?
-  return "$status"
-}
+run() { "$headless" "$@" 2>"$work/err" >/dev/null; } # stderr goes to $work/err
 said() { grep -qx "$1" "$work/err" || fail "expected '$1' on stderr, got: $(cat "$work/err")"; }
 
 # --- A folder the player cannot write: the saves folder keeps the file ------
@@ -152,8 +144,7 @@ run --blargg --frames 70 "$work/slots/resume.nes" && fail "the program passed wi
 run --blargg --frames 70 --load-state 2 "$work/slots/resume.nes" || fail "no pass from slot 2"
 for contents in "" "CorvelState but not much else"; do
   printf '%s' "$contents" >"$work/slots/resume(3).sav"
-  status=0
-  run --blargg --frames 200 --load-state 3 "$work/slots/resume.nes" || status=$?
+  run --blargg --frames 200 --load-state 3 "$work/slots/resume.nes" && status=0 || status=$?
   [ "$status" -eq 65 ] && said "Unable to Load State 3" || fail "refused slot: status $status"
 done
 # The program writes its status at $6000; companion consoles never write.
@@ -179,8 +170,7 @@ for signal in INT HUP TERM; do
   pid=$!
   sleep 1
   kill -s "$signal" "$pid"
-  status=0
-  wait "$pid" || status=$?
+  wait "$pid" && status=0 || status=$?
   [ "$status" -eq $((128 + $(kill -l "$signal"))) ] || fail "SIG$signal: exit status $status"
   [ -s "$work/shot.png" ] && [ -s "$work/roms/game(2).sav" ] || fail "SIG$signal: outputs not written"
   [ "$(frame_count "$work/roms/game.sav")" -gt 10 ] || fail "SIG$signal: battery file"
@@ -210,8 +200,7 @@ printf 'this is not an iNES image at all' >"$work/bad/text.nes"
 cp "$images/desktop_view.nes" "$work/bad/locked.nes"
 chmod 000 "$work/bad/locked.nes"
 while read -r name message; do
-  status=0
-  run --frames 1 "$work/bad/$name" || status=$?
+  run --frames 1 "$work/bad/$name" && status=0 || status=$?
   [ "$status" -eq 66 ] || fail "$name: exit status $status"
   said "$message"
 done <<EOF

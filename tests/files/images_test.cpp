@@ -12,11 +12,9 @@
 
 namespace {
 
-std::vector<u8> image_with(int prg_banks, int chr_banks, u8 flags6, u8 flags7, u8 flags10) {
-  ImageShape shape;
-  shape.prg_banks = prg_banks;
-  shape.chr_banks = chr_banks;
-  std::vector<u8> image = make_image(shape);
+// A plain image of 32 KB PRG-ROM and 8 KB CHR-ROM with these header bytes.
+std::vector<u8> image_with(u8 flags6, u8 flags7, u8 flags10) {
+  std::vector<u8> image = make_image({});
   image[6] = flags6, image[7] = flags7, image[10] = flags10;
   return image;
 }
@@ -37,7 +35,7 @@ TEST(InesImages, TheHeaderSetsTheCartridge) {
   };
   ScratchDir dir;
   for (const Case& c : cases) {
-    write_file(dir / "game.nes", image_with(2, 1, c.flags6, c.flags7, c.flags10));
+    write_file(dir / "game.nes", image_with(c.flags6, c.flags7, c.flags10));
     Console console;
     ASSERT_EQ(load_rom(console, dir / "game.nes"), 1) << c.what;
     const mapper& board = *console.mapper;
@@ -58,7 +56,7 @@ TEST(InesImages, TheHeaderSetsTheCartridge) {
 TEST(InesImages, ShortAndLongFiles) {
   ScratchDir dir;
   for (const int length : {100, 40960, 45000}) {
-    std::vector<u8> image = image_with(2, 1, 0, 0, 0);
+    std::vector<u8> image = image_with(0, 0, 0);
     image.resize(16 + static_cast<std::size_t>(length), 0x77);
     write_file(dir / "game.nes", image);
     Console console;
@@ -77,7 +75,7 @@ TEST(InesImages, ShortAndLongFiles) {
 TEST(InesImages, AnUnsupportedBoardRunsAsThePlainOneAndSaysSo) {
   ScratchDir dir;
   ScriptPlatform platform;
-  write_file(dir / "game.nes", image_with(2, 1, 0xB0, 0, 0));
+  write_file(dir / "game.nes", image_with(0xB0, 0, 0));
   Console console;
   console.platform = &platform;
   ASSERT_EQ(load_rom(console, dir / "game.nes"), 1);

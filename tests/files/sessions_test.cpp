@@ -1,5 +1,5 @@
-// The consoles' lives and their files: opening, the gallery's consoles, the
-// battery file, and the recent list with its settings file.
+// Opening a game, and the recent list with its settings file. (The battery
+// files of the running game and the gallery's: the desktop test.)
 #include "core/console.h"
 #include "lifecycle/power.h"
 #include "lifecycle/recent_list.h"
@@ -26,19 +26,10 @@ class Sessions : public ::testing::Test {
     session.set_playing = &PlayingFlag::set;
     session.set_playing_user = &playing;
   }
-  std::string image(const std::string& name, bool battery = false) {
-    ImageShape shape;
-    shape.battery = battery;
-    return write_image(dir, name, shape);
-  }
-  static void fill_ram(Console& console, u8 first) {
-    for (int i = 0; i < battery_ram_bytes; ++i)
-      console.memory[0x6000 + i] = static_cast<u8>(first + i * 7);
-  }
 };
 
 TEST_F(Sessions, OpeningReplacesTheRunningGameOrSaysWhyNot) {
-  const std::string path = image("game.nes");
+  const std::string path = write_image(dir, "game.nes");
   ASSERT_TRUE(open_rom(session, dir / "./game.nes", 1));
   EXPECT_EQ(session.mode, mode_game);
   EXPECT_EQ(session.recent[0], absolute_path(path));
@@ -51,31 +42,6 @@ TEST_F(Sessions, OpeningReplacesTheRunningGameOrSaysWhyNot) {
   EXPECT_EQ(session.current.get(), running);
   EXPECT_EQ(platform.messages.size(), 3u);  // their texts: files_test.sh
   EXPECT_EQ(session.recent[1], "");
-}
-
-// The running game's battery RAM goes to its file when it is closed, and
-// only for a cartridge with a battery; reopening it carries the RAM as it is
-// now; gallery consoles read their files but never write them.
-TEST_F(Sessions, BatteryFiles) {
-  for (bool battery : {true, false}) {
-    const std::string name = battery ? "saved" : "plain";
-    ASSERT_TRUE(open_rom(session, image(name + ".nes", battery), 0));
-    fill_ram(*session.current, 3);
-    enter_gallery(session);
-    EXPECT_EQ(file_exists(dir / (name + ".sav")), battery);
-  }
-  ASSERT_TRUE(open_rom(session, dir / "saved.nes", 0));
-  EXPECT_EQ(platform.messages.back(), "Loaded SRAM");
-  fill_ram(*session.current, 42);
-  ASSERT_TRUE(open_rom(session, dir / "saved.nes", 0));
-  const u8* ram = session.current->memory.get() + 0x6000;
-  EXPECT_EQ(read_file(dir / "saved.sav"), std::vector<u8>(ram, ram + battery_ram_bytes));
-  session.recent[0] = dir / "saved.nes";
-  enter_gallery(session);
-  ASSERT_TRUE(session.gallery[0]);
-  fill_ram(*session.gallery[0], 9);
-  ASSERT_TRUE(open_rom(session, image("other.nes"), 0));
-  EXPECT_EQ(read_file(dir / "saved.sav")[0], 42) << "the preview's RAM was never written";
 }
 
 TEST(RecentList, NewestFirstNineAtMostNoDuplicatesNoLineBreaks) {

@@ -79,14 +79,13 @@ struct PictureModel {
     return 0;
   }
 
-  // The whole picture; origin(line) gives the point of the 512 x 480 picture
-  // shown at the line's first pixel.
-  Picture render(const std::function<void(int line, int& x, int& y)>& origin) const {
+  // The whole picture; origin(line) gives the point (x, y) of the 512 x 480
+  // picture shown at the line's first pixel.
+  Picture render(const std::function<std::pair<int, int>(int line)>& origin) const {
     Picture picture{std::vector<u8>(frame_buffer_bytes, 0)};
     const int height = (ctrl & 0x20) ? 16 : 8;
     for (int line = 0; line < 240; ++line) {
-      int ox = 0, oy = 0;
-      origin(line, ox, oy);
+      const auto [ox, oy] = origin(line);
       std::vector<int> shown;  // the first eight sprites that cover this line
       for (int n = 0; n < 64 && shown.size() < 8; ++n)
         if (line - 1 - oam[4 * n] >= 0 && line - 1 - oam[4 * n] < height)
@@ -123,10 +122,7 @@ std::string compare_pictures(const Picture& got, const Picture& expected) {
   return report;
 }
 
-const auto unscrolled = [](int line, int& x, int& y) {
-  x = 0;
-  y = line;
-};
+const auto unscrolled = [](int line) { return std::pair{0, line}; };
 
 // Runs a cartridge for some frames; its picture, and a model of the PPU's
 // memories and registers as the frame ends.
@@ -157,9 +153,8 @@ struct Shown {
 // and three pixels to the right.
 TEST(Pictures, ScrollSplitAfterTheSpriteZeroHit) {
   Shown shown("picture_scroll", 20);
-  const Picture expected = shown.model.render([](int line, int& x, int& y) {
-    x = line <= 100 ? 0 : 9 * 8 + 3;
-    y = line <= 100 ? line : 240 + 12 * 8 + 6 + (line - 101);
+  const Picture expected = shown.model.render([](int line) {
+    return line <= 100 ? std::pair{0, line} : std::pair{9 * 8 + 3, 240 + 12 * 8 + 6 + (line - 101)};
   });
   EXPECT_EQ(compare_pictures(shown.picture, expected), "");
 }
@@ -169,9 +164,8 @@ TEST(Pictures, ScrollSplitAfterTheSpriteZeroHit) {
 // latch 60, which cuts again 61 lines later.
 TEST(Pictures, Mmc3InterruptSplitsTheScrollOnTheLineOfItsLatch) {
   Shown shown("picture_mmc3_split", 10);
-  const Picture expected = shown.model.render([](int line, int& x, int& y) {
-    x = line < 80 ? 0 : line < 141 ? 3 * 8 + 5 : 12 * 8 + 4;
-    y = line;
+  const Picture expected = shown.model.render([](int line) {
+    return std::pair{line < 80 ? 0 : line < 141 ? 3 * 8 + 5 : 12 * 8 + 4, line};
   });
   EXPECT_EQ(compare_pictures(shown.picture, expected), "");
 }

@@ -1,9 +1,9 @@
 #include "support/fixtures.h"
 
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -42,11 +42,6 @@ void write_file(const std::string& path, const std::vector<u8>& bytes) {
 
 void write_text(const std::string& path, const std::string& text) {
   write_file(path, std::vector<u8>(text.begin(), text.end()));
-}
-
-bool file_exists(const std::string& path) {
-  struct stat info;
-  return ::lstat(path.c_str(), &info) == 0;
 }
 
 std::vector<u8> make_image(const ImageShape& shape) {
@@ -133,3 +128,11 @@ u32 rgb_of(int colour_number) {
   const u8* rgb = nes_palette[colour_number & 0x3F];
   return (u32{rgb[0]} << 16) | (u32{rgb[1]} << 8) | rgb[2];
 }
+
+// Every test process keeps the saves folder in a scratch folder of its own,
+// never in the home directory of whoever runs the tests; the headless tool
+// started by a test inherits it.
+namespace {
+const ScratchDir data_home;
+[[maybe_unused]] const int data_home_set = ::setenv("XDG_DATA_HOME", data_home.path().c_str(), 1);
+}  // namespace

@@ -33,7 +33,6 @@ std::vector<u8> read_file(const std::string& path);
 std::string read_text(const std::string& path);
 void write_file(const std::string& path, const std::vector<u8>& bytes);
 void write_text(const std::string& path, const std::string& text);
-bool file_exists(const std::string& path);
 
 // An iNES image whose PRG banks hold `fill` but for a JMP to itself at the
 // start of every 16 KB and vectors pointing there; CHR banks hold `fill` too.
