@@ -20,9 +20,7 @@
 #include "core/console.h"
 #include "core/scheduler.h"
 #include "lifecycle/power.h"
-#include "lifecycle/recent_list.h"
 #include "lifecycle/save_state.h"
-#include "lifecycle/session.h"
 
 namespace fuzz {
 
@@ -191,35 +189,6 @@ inline void run_state(const u8* data, std::size_t size) {
   std::vector<u8> again = save_state_bytes(*console);
   require(load_state_bytes(*console, again.data(), again.size()), "a state reached from a loaded one loads");
   run_frames(*console, 0);
-}
-
-// --- The recent list -------------------------------------------------------------
-
-// The input is a settings file. It is read, and the list must hold nine
-// entries without line breaks; written back and read again it gives the same
-// list (an entry that ends in a carriage return loses it, as any line does).
-inline void run_recent_list(const u8* data, std::size_t size) {
-  const std::string& directory = scratch_directory();
-  ::setenv("CORVEL_CONFIG_DIR", directory.c_str(), 1);
-  const std::string path = directory + "/" + settings_file_name;
-  write_whole_file(path, data, size);
-
-  Session session;
-  read_recent_list(session);
-  require(session.settings_path == path, "the settings file is the one in CORVEL_CONFIG_DIR");
-  bool stable = true;
-  for (const std::string& entry : session.recent) {
-    require(entry.find('\n') == std::string::npos, "no entry holds a line break");
-    if (!entry.empty() && entry.back() == '\r')
-      stable = false;
-  }
-  if (!stable)
-    return;
-  const auto first = session.recent;
-  require(write_recent_list(session), "the list is written back");
-  Session again;
-  read_recent_list(again);
-  require(again.recent == first, "the list reads back as written");
 }
 
 }  // namespace fuzz

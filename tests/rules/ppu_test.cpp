@@ -8,14 +8,6 @@
 
 namespace {
 
-// The nametables' tiles number their column; nametable 1's add $20.
-void number_tiles(TestConsole& t, int row) {
-  for (int column = 0; column < 32; ++column) {
-    t.vram_at(static_cast<u16>(0x2000 + 32 * row + column)) = static_cast<u8>(column);
-    t.vram_at(static_cast<u16>(0x2400 + 32 * row + column)) = static_cast<u8>(0x20 + column);
-  }
-}
-
 std::vector<u16> columns(int first, int last, int table_and_row) {
   std::vector<u16> list;
   for (int column = first; column <= last; ++column)
@@ -58,7 +50,10 @@ TEST(PpuFetches, OrderOfALinesPatternFetches) {
   };
   for (const Case& c : cases) {
     TestConsole t;
-    number_tiles(t, 0);
+    for (int column = 0; column < 32; ++column)  // tiles number their column; nametable 1's add $20
+      t.vram_at(static_cast<u16>(0x2000 + column)) = static_cast<u8>(column),
+                                          t.vram_at(static_cast<u16>(0x2400 + column)) =
+                                              static_cast<u8>(0x20 + column);
     t.board->sees_line_prefetch = c.prefetch_board;
     t.ppu().mask = c.mask;
     t.ppu().ctrl = ctrl_background_1000;

@@ -31,8 +31,8 @@ GalleryPointer over(int cell, bool button = false, bool focused = true) {
 
 // During the 180 warm-up steps every preview runs a frame per step; then one
 // preview per step, in turn, and the grid is redrawn every ninth step. A
-// hovered preview shows its file name once; a click opens it without
-// changing the recent list, and only while the window has the focus.
+// click opens a preview without changing the recent list, and only while the
+// window has the focus. (The hovered preview's name: the desktop test.)
 TEST(Gallery, Steps) {
   ScratchDir dir;
   ScriptPlatform platform;
@@ -48,12 +48,8 @@ TEST(Gallery, Steps) {
   EXPECT_EQ(session.gallery[0]->ppu->frame_counter, 180u + 2);
   EXPECT_EQ(redraws, 22);
   EXPECT_EQ(message_frames, -198) << "counted down on every step";
-  gallery_step(session, message_frames, over(1));
-  gallery_step(session, message_frames, over(1));
-  gallery_step(session, message_frames, over(4));
-  gallery_step(session, message_frames, over(5));
   gallery_step(session, message_frames, over(1, true, false));
-  EXPECT_EQ(platform.messages, (std::vector<std::string>{"b.nes", "", "b.nes"}));
+  EXPECT_EQ(session.mode, mode_gallery);
   gallery_step(session, message_frames, over(1, true));
   EXPECT_EQ(session.mode, mode_game);
   EXPECT_EQ(session.current->rom_path, session.recent[1]);
