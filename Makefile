@@ -8,7 +8,7 @@ JOBS ?= $(shell nproc)
 BUILD := build/release
 ASAN := build/asan
 FUZZ := build/fuzz
-FUZZERS := image state recent_list
+FUZZERS := image state
 
 .PHONY: run test deps build build-asan build-fuzz fuzz soak format clean
 

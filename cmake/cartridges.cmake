@@ -2,7 +2,8 @@
 #
 # Every folder cartridges/NAME (except common) becomes build/cartridges/NAME.nes:
 # each .s file in it is assembled, and the result is linked with NAME/link.cfg
-# when the folder has one, else with common/nrom.cfg (32 KB PRG, 8 KB CHR).
+# when the folder has one, else with common/cartridge.cfg, which takes the
+# image's sizes from the program's iNES header.
 find_program(CA65 ca65 REQUIRED)
 find_program(LD65 ld65 REQUIRED)
 
@@ -16,7 +17,7 @@ function(corvel_add_cartridge name dir)
   if(EXISTS ${dir}/link.cfg)
     set(config ${dir}/link.cfg)
   else()
-    set(config ${corvel_cartridge_common}/nrom.cfg)
+    set(config ${corvel_cartridge_common}/cartridge.cfg)
   endif()
   set(objects "")
   foreach(source ${sources})

@@ -2,7 +2,7 @@
 # They need clang: configure a build directory of their own, for example
 #   CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCORVEL_FUZZ=ON
 #     -DCORVEL_DESKTOP=OFF -DCORVEL_TESTS=OFF
-# and build only the targets fuzz_image, fuzz_state and fuzz_recent_list.
+# and build only the targets fuzz_image and fuzz_state.
 option(CORVEL_FUZZ "Build the libFuzzer harnesses (needs clang)" OFF)
 
 if(CORVEL_FUZZ)
@@ -17,7 +17,7 @@ if(CORVEL_FUZZ)
   target_include_directories(corvel_fuzz_core PUBLIC src)
   target_compile_options(corvel_fuzz_core PRIVATE ${corvel_fuzz_flags})
 
-  set(corvel_fuzzers image state recent_list)
+  set(corvel_fuzzers image state)
   foreach(name ${corvel_fuzzers})
     add_executable(fuzz_${name} tests/fuzz/fuzz_${name}.cpp)
     target_include_directories(fuzz_${name} PRIVATE tests)
@@ -25,5 +25,5 @@ if(CORVEL_FUZZ)
     target_link_options(fuzz_${name} PRIVATE -fsanitize=fuzzer,address,undefined)
     target_link_libraries(fuzz_${name} PRIVATE corvel_fuzz_core)
   endforeach()
-  add_custom_target(fuzzers DEPENDS fuzz_image fuzz_state fuzz_recent_list)
+  add_custom_target(fuzzers DEPENDS fuzz_image fuzz_state)
 endif()

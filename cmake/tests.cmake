@@ -3,7 +3,8 @@ find_package(GTest REQUIRED)
 include(GoogleTest)
 
 file(GLOB_RECURSE corvel_test_sources CONFIGURE_DEPENDS tests/*.cpp)
-list(FILTER corvel_test_sources EXCLUDE REGEX "/tests/fuzz/")
+# The fuzz harnesses and the desktop shell's tests are built apart.
+list(FILTER corvel_test_sources EXCLUDE REGEX "/tests/(fuzz|desktop)/")
 add_executable(corvel_tests ${corvel_test_sources})
 target_link_libraries(corvel_tests PRIVATE corvel_core GTest::gtest GTest::gtest_main)
 target_include_directories(corvel_tests PRIVATE tests)
@@ -13,17 +14,7 @@ target_compile_definitions(corvel_tests PRIVATE
   CORVEL_HEADLESS="$<TARGET_FILE:corvel-headless>")
 gtest_discover_tests(corvel_tests DISCOVERY_TIMEOUT 60)
 
-# The public test ROMs live beside the project when they are present.
-get_filename_component(CORVEL_SHARED_ROMS ${CMAKE_SOURCE_DIR}/../shared/roms ABSOLUTE)
-
-# A cartridge that reports through the $6000 result protocol passes when the
-# headless tool's --blargg run exits 0.
-function(corvel_cartridge_test name frames)
-  add_test(NAME cartridge_${name}
-    COMMAND corvel-headless --blargg --frames ${frames} ${CORVEL_CARTRIDGE_DIR}/${name}.nes)
-endfunction()
-
-# Each subsystem registers its own program-level tests here.
+# Each group registers its own program-level tests here.
 file(GLOB corvel_test_scripts CONFIGURE_DEPENDS tests/*/tests.cmake)
 foreach(script ${corvel_test_scripts})
   include(${script})

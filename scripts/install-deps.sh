@@ -7,7 +7,7 @@ packages=(
   # build
   build-essential cmake ninja-build pkg-config clang-format
   # libraries
-  libfltk1.3-dev libgl-dev libsdl2-dev libpng-dev
+  libfltk1.3-dev libgl-dev libsdl2-dev libpng-dev libx11-dev
   # 6502 assembler for our cartridges
   cc65
   # tests

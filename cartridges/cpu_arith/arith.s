@@ -10,9 +10,7 @@
 ;
 ; The 2A03 has no decimal mode: ADC and SBC give binary results with D set.
 
-.include "header.inc"
-.include "nes.inc"
-.include "result.inc"
+.include "cartridge.inc"
 
 ines_header 2, 1, 0, 0
 
@@ -56,12 +54,7 @@ text:
 .segment "CODE"
 
 reset:
-    sei
-    cld
-    ldx #$FF
-    txs
-    lda #$40
-    sta APUFRAME    ; no frame interrupt
+    start_cpu
     result_begin
     jsr wait_frames
 
@@ -311,5 +304,4 @@ cases:
     arith_case "CLD", $D8, $60, $60, $00, $00, F_D|F_Z, $00, $00, F_Z  ; 88
     .word 0
 
-.segment "VECTORS"
-    .word nmi, reset, irq
+vectors

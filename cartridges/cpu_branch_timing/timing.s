@@ -26,9 +26,7 @@
 ; whether or not the address crosses a page; a set of instructions cost their
 ; fixed counts, undocumented opcodes included (one-byte no-ops here).
 
-.include "header.inc"
-.include "nes.inc"
-.include "result.inc"
+.include "cartridge.inc"
 
 ines_header 2, 1, 0, 0
 
@@ -78,15 +76,20 @@ message:
     .popseg
 .endmacro
 
+; A whole case whose body is op1 and op2 (either may be left out). A branch
+; to the next instruction is written *+2.
+.macro timing_case t, code, text, op1, op2
+    .local loop
+    timing_begin loop
+    op1
+    op2
+    timing_end loop, t, code, text
+.endmacro
+
 .segment "CODE"
 
 reset:
-    sei
-    cld
-    ldx #$FF
-    txs
-    lda #$40
-    sta APUFRAME    ; no frame interrupt
+    start_cpu
     lda #$00
     sta PPUMASK     ; rendering off: every frame is 89342 dots
     result_begin
@@ -94,46 +97,19 @@ reset:
     sta PPUCTRL     ; NMI on
 
 ; ------------------------------------------------------ the loop on its own
-    timing_begin t_empty
-    timing_end t_empty, 0, 1, "INC zp, BNE, BIT zp, BPL: 14 cycles"
+    timing_case 0, 1, "INC zp, BNE, BIT zp, BPL: 14 cycles"
 
 ; ---------------------------------------------------------------- branches
-    timing_begin t_nop
-    nop
-    timing_end t_nop, 2, 2, "NOP must cost 2 cycles"
-
-    timing_begin t_beq
-    beq :+
-:   timing_end t_beq, 3, 3, "Taken BEQ must cost 3 cycles"
-
-    timing_begin t_bne
-    bne :+
-:   timing_end t_bne, 2, 4, "Untaken BNE must cost 2 cycles"
-
-    timing_begin t_bpl
-    bpl :+
-:   timing_end t_bpl, 3, 5, "Taken BPL must cost 3 cycles"
-
-    timing_begin t_bmi
-    bmi :+
-:   timing_end t_bmi, 2, 6, "Untaken BMI must cost 2 cycles"
-
-    timing_begin t_bvc
-    bvc :+
-:   bvs :+
-:   timing_end t_bvc, 5, 7, "Taken BVC and untaken BVS: 3 + 2 cycles"
-
+    timing_case 2, 2, "NOP must cost 2 cycles", nop
+    timing_case 3, 3, "Taken BEQ must cost 3 cycles", beq *+2
+    timing_case 2, 4, "Untaken BNE must cost 2 cycles", bne *+2
+    timing_case 3, 5, "Taken BPL must cost 3 cycles", bpl *+2
+    timing_case 2, 6, "Untaken BMI must cost 2 cycles", bmi *+2
+    timing_case 5, 7, "Taken BVC and untaken BVS: 3 + 2 cycles", bvc *+2, bvs *+2
     sec
-    timing_begin t_bcs
-    bcs :+
-:   bcc :+
-:   timing_end t_bcs, 5, 8, "Taken BCS and untaken BCC: 3 + 2 cycles"
-
+    timing_case 5, 8, "Taken BCS and untaken BCC: 3 + 2 cycles", bcs *+2, bcc *+2
     clc
-    timing_begin t_bcc
-    bcc :+
-:   bcs :+
-:   timing_end t_bcc, 5, 9, "Taken BCC and untaken BCS: 3 + 2 cycles"
+    timing_case 5, 9, "Taken BCC and untaken BCS: 3 + 2 cycles", bcc *+2, bcs *+2
 
     timing_begin t_back
     beq t_back_target       ; a taken branch backwards...
@@ -150,117 +126,52 @@ t_back_tail:
 
 ; ---------------------------------------------------------- indexed reads
     ldx #$20
-    timing_begin t_absx
-    lda $02F0,x
-    timing_end t_absx, 4, 20, "LDA abs,X across a page must cost 4 cycles"
-
+    timing_case 4, 20, "LDA abs,X across a page must cost 4 cycles", {lda $02F0,x}
     ldx #$02
-    timing_begin t_absx_wrap
-    lda $FFFF,x
-    timing_end t_absx_wrap, 4, 21, "LDA $FFFF,X must cost 4 cycles"
-
+    timing_case 4, 21, "LDA $FFFF,X must cost 4 cycles", {lda $FFFF,x}
     ldy #$20
-    timing_begin t_absy
-    lda $02F0,y
-    timing_end t_absy, 4, 22, "LDA abs,Y across a page must cost 4 cycles"
-
+    timing_case 4, 22, "LDA abs,Y across a page must cost 4 cycles", {lda $02F0,y}
     lda #$F0
     sta pointer
     lda #$02
     sta pointer + 1
     ldy #$20
-    timing_begin t_indy
-    lda (pointer),y
-    timing_end t_indy, 5, 23, "LDA (zp),Y across a page must cost 5 cycles"
-
+    timing_case 5, 23, "LDA (zp),Y across a page must cost 5 cycles", {lda (pointer),y}
     ldy #$20
-    timing_begin t_ldx
-    ldx $02F0,y
-    timing_end t_ldx, 4, 24, "LDX abs,Y across a page must cost 4 cycles"
-
+    timing_case 4, 24, "LDX abs,Y across a page must cost 4 cycles", {ldx $02F0,y}
     ldx #$20
-    timing_begin t_ldy
-    ldy $02F0,x
-    timing_end t_ldy, 4, 25, "LDY abs,X across a page must cost 4 cycles"
-
+    timing_case 4, 25, "LDY abs,X across a page must cost 4 cycles", {ldy $02F0,x}
     ldx #$20
-    timing_begin t_cmp
-    cmp $02F0,x
-    timing_end t_cmp, 4, 26, "CMP abs,X across a page must cost 4 cycles"
-
+    timing_case 4, 26, "CMP abs,X across a page must cost 4 cycles", {cmp $02F0,x}
     ldx #$00
-    timing_begin t_absx0
-    lda $0200,x
-    timing_end t_absx0, 4, 27, "LDA abs,X must cost 4 cycles"
+    timing_case 4, 27, "LDA abs,X must cost 4 cycles", {lda $0200,x}
 
 ; --------------------------------------------------------- stores and RMW
     ldx #$20
-    timing_begin t_stax
-    sta $02F0,x
-    timing_end t_stax, 5, 30, "STA abs,X must cost 5 cycles"
-
+    timing_case 5, 30, "STA abs,X must cost 5 cycles", {sta $02F0,x}
     ldy #$20
-    timing_begin t_stay
-    sta (pointer),y
-    timing_end t_stay, 6, 31, "STA (zp),Y must cost 6 cycles"
-
+    timing_case 6, 31, "STA (zp),Y must cost 6 cycles", {sta (pointer),y}
     ldx #$20
-    timing_begin t_incx
-    inc $02F0,x
-    timing_end t_incx, 7, 32, "INC abs,X must cost 7 cycles"
-
-    timing_begin t_inczp
-    inc $40
-    timing_end t_inczp, 5, 33, "INC zp must cost 5 cycles"
-
-    timing_begin t_incabs
-    inc $0240
-    timing_end t_incabs, 6, 34, "INC abs must cost 6 cycles"
-
+    timing_case 7, 32, "INC abs,X must cost 7 cycles", {inc $02F0,x}
+    timing_case 5, 33, "INC zp must cost 5 cycles", inc $40
+    timing_case 6, 34, "INC abs must cost 6 cycles", inc $0240
     ldx #$01
-    timing_begin t_rolzpx
-    rol $40,x
-    timing_end t_rolzpx, 6, 35, "ROL zp,X must cost 6 cycles"
-
-    timing_begin t_asla
-    asl a
-    timing_end t_asla, 2, 36, "ASL A must cost 2 cycles"
+    timing_case 6, 35, "ROL zp,X must cost 6 cycles", {rol $40,x}
+    timing_case 2, 36, "ASL A must cost 2 cycles", asl a
 
 ; ------------------------------------------------------------------ loads
-    timing_begin t_ldzp
-    lda $40
-    timing_end t_ldzp, 3, 40, "LDA zp must cost 3 cycles"
-
-    timing_begin t_ldabs
-    lda $0240
-    timing_end t_ldabs, 4, 41, "LDA abs must cost 4 cycles"
-
+    timing_case 3, 40, "LDA zp must cost 3 cycles", lda $40
+    timing_case 4, 41, "LDA abs must cost 4 cycles", lda $0240
     ldx #$01
-    timing_begin t_ldzpx
-    lda $40,x
-    timing_end t_ldzpx, 4, 42, "LDA zp,X must cost 4 cycles"
-
+    timing_case 4, 42, "LDA zp,X must cost 4 cycles", {lda $40,x}
     ldx #$00
-    timing_begin t_indx
-    lda (pointer,x)
-    timing_end t_indx, 6, 43, "LDA (zp,X) must cost 6 cycles"
-
-    timing_begin t_imm
-    lda #$00
-    timing_end t_imm, 2, 44, "LDA # must cost 2 cycles"
-
-    timing_begin t_bit
-    bit $0240
-    timing_end t_bit, 4, 45, "BIT abs must cost 4 cycles"
-
-    timing_begin t_adc
-    adc #$00
-    timing_end t_adc, 2, 46, "ADC # must cost 2 cycles"
+    timing_case 6, 43, "LDA (zp,X) must cost 6 cycles", {lda (pointer,x)}
+    timing_case 2, 44, "LDA # must cost 2 cycles", lda #$00
+    timing_case 4, 45, "BIT abs must cost 4 cycles", bit $0240
+    timing_case 2, 46, "ADC # must cost 2 cycles", adc #$00
 
 ; -------------------------------------------------------- jumps and stack
-    timing_begin t_jmp
-    jmp :+
-:   timing_end t_jmp, 3, 50, "JMP abs must cost 3 cycles"
+    timing_case 3, 50, "JMP abs must cost 3 cycles", jmp *+3
 
     lda #<t_jmpi_target
     sta $0300
@@ -271,56 +182,22 @@ t_back_tail:
 t_jmpi_target:
     timing_end t_jmpi, 5, 51, "JMP (abs) must cost 5 cycles"
 
-    timing_begin t_jsr
-    jsr just_return
-    timing_end t_jsr, 12, 52, "JSR and RTS must cost 6 + 6 cycles"
-
-    timing_begin t_pha
-    pha
-    pla
-    timing_end t_pha, 7, 53, "PHA and PLA must cost 3 + 4 cycles"
-
-    timing_begin t_php
-    php
-    plp
-    timing_end t_php, 7, 54, "PHP and PLP must cost 3 + 4 cycles"
-
-    timing_begin t_tsx
-    tsx
-    txs
-    timing_end t_tsx, 4, 55, "TSX and TXS must cost 2 + 2 cycles"
+    timing_case 12, 52, "JSR and RTS must cost 6 + 6 cycles", jsr just_return
+    timing_case 7, 53, "PHA and PLA must cost 3 + 4 cycles", pha, pla
+    timing_case 7, 54, "PHP and PLP must cost 3 + 4 cycles", php, plp
+    timing_case 4, 55, "TSX and TXS must cost 2 + 2 cycles", tsx, txs
 
 ; --------------------------------------------------- undocumented opcodes
-    timing_begin t_a7
-    .byte $A7
-    timing_end t_a7, 3, 60, "Opcode $A7 must cost 3 cycles"
-
-    timing_begin t_02
-    .byte $02
-    timing_end t_02, 2, 61, "Opcode $02 must cost 2 cycles"
-
-    timing_begin t_e2
-    .byte $E2
-    timing_end t_e2, 3, 62, "Opcode $E2 must cost 3 cycles"
-
-    timing_begin t_04
-    .byte $04
-    timing_end t_04, 3, 63, "Opcode $04 must cost 3 cycles"
-
-    timing_begin t_1c
-    .byte $1C
-    timing_end t_1c, 4, 64, "Opcode $1C must cost 4 cycles"
-
-    timing_begin t_ff
-    .byte $FF
-    timing_end t_ff, 7, 65, "Opcode $FF must cost 7 cycles"
+    timing_case 3, 60, "Opcode $A7 must cost 3 cycles", .byte $A7
+    timing_case 2, 61, "Opcode $02 must cost 2 cycles", .byte $02
+    timing_case 3, 62, "Opcode $E2 must cost 3 cycles", .byte $E2
+    timing_case 3, 63, "Opcode $04 must cost 3 cycles", .byte $04
+    timing_case 4, 64, "Opcode $1C must cost 4 cycles", .byte $1C
+    timing_case 7, 65, "Opcode $FF must cost 7 cycles", .byte $FF
 
 ; --------------------------------------------------------- BRK with I set
     ; Only requests an IRQ, which waits while I is set: 7 cycles.
-    timing_begin t_brk
-    brk
-    .byte $EA
-    timing_end t_brk, 7, 66, "BRK with I set must cost 7 cycles"
+    timing_case 7, 66, "BRK with I set must cost 7 cycles", brk, .byte $EA
 
     result_pass
 
@@ -431,5 +308,4 @@ t_page_target:              ; $xx00 of the next page
     .assert >t_page <> >t_page_target, error, "the branch must cross a page"
     rts
 
-.segment "VECTORS"
-    .word nmi, reset, irq
+vectors

@@ -15,9 +15,7 @@
 ;
 ; Each check reports its own status code and text through the $6000 protocol.
 
-.include "header.inc"
-.include "nes.inc"
-.include "result.inc"
+.include "cartridge.inc"
 
 ines_header 2, 1, 0, 0
 
@@ -42,6 +40,14 @@ nmi_reads    = $0500    ; the NMI count just after each first read
 SWEEP_FRAMES = 96
 NMI_CYCLES   = 73       ; NMI entry (7) and the handler below (66)
 
+; Fails with `code` and `text` when A holds `code`.
+.macro fail_if_a code, text
+    cmp #code
+    bne :+
+    result_fail code, text
+:
+.endmacro
+
 ; Fails unless the two bytes at address hold the address target.
 .macro expect_word address, target, code, text
     lda address
@@ -52,15 +58,6 @@ NMI_CYCLES   = 73       ; NMI entry (7) and the handler below (66)
     beq :++
 :   result_fail code, text
 :
-.endmacro
-
-; Waits for the next NMI (NMI must be enabled).
-.macro wait_nmi
-    .local wait
-    lda nmi_count
-wait:
-    cmp nmi_count
-    beq wait
 .endmacro
 
 ; Busy-waits count x 1286 cycles.
@@ -116,12 +113,7 @@ wait:
 .segment "CODE"
 
 reset:
-    sei
-    cld
-    ldx #$FF
-    txs
-    lda #$40
-    sta APUFRAME    ; no frame interrupt: I is cleared below
+    start_cpu               ; no frame interrupt: I is cleared below
     lda #$00
     sta PPUCTRL
     sta PPUMASK
@@ -133,7 +125,7 @@ reset:
 ; ------------------------------------------------------- one NMI per frame
     lda #$80
     sta PPUCTRL
-    wait_nmi
+    wait_for_nmi
     lda nmi_count
     sta start_count
     ; 243 x 1286 = 312498 cycles: 10.49 frames of 29780.7 cycles. Exactly ten
@@ -175,18 +167,10 @@ nmi_wait_end:
     lda #$00
     sta PPUCTRL
     .assert >nmi_wait = >nmi_wait_end, error, "the wait loop must sit in one page"
-    lda nmi_pushed_p
-    and #$10
-    expect_a $00, 4, "NMI must push P with bit 4 clear"
-    lda nmi_pushed_p
-    and #$20
-    expect_a $20, 5, "NMI must push P with bit 5 set"
-    lda nmi_pushed_p
-    and #$0C
-    expect_a $08, 6, "NMI must push the interrupted P (D set, I clear)"
-    lda nmi_entry_p
-    and #$04
-    expect_a $00, 7, "Taking an NMI must not set I"
+    expect_bits nmi_pushed_p, $10, $00, 4, "NMI must push P with bit 4 clear"
+    expect_bits nmi_pushed_p, $20, $20, 5, "NMI must push P with bit 5 set"
+    expect_bits nmi_pushed_p, $0C, $08, 6, "NMI must push the interrupted P (D set, I clear)"
+    expect_bits nmi_entry_p, $04, $00, 7, "Taking an NMI must not set I"
     lda nmi_entry_p
     and #$CF
     sta start_count
@@ -218,12 +202,8 @@ brk_return:
     result_fail 11, "BRK with I clear must enter the IRQ handler"
 :   expect_a $01, 12, "The IRQ from BRK must return two bytes past it"
     expect_word irq_ret, brk_return, 13, "BRK must push the address two bytes past it"
-    lda irq_pushed_p
-    and #$30
-    expect_a $20, 14, "BRK's IRQ must push P with bit 4 clear, bit 5 set"
-    lda irq_entry_p
-    and #$04
-    expect_a $00, 15, "Taking an IRQ must not set I"
+    expect_bits irq_pushed_p, $30, $20, 14, "BRK's IRQ must push P with bit 4 clear, bit 5 set"
+    expect_bits irq_entry_p, $04, $00, 15, "Taking an IRQ must not set I"
 
 ; --------------------------------------- BRK with I set, then CLI, PLP, RTI
     lda #$00
@@ -292,19 +272,13 @@ after_rti:
 ; ------------------------------------------------- the vertical-blank flag
     lda #$80
     sta PPUCTRL
-    wait_nmi                ; inside the vertical blank, no $2002 read since
-    lda PPUSTATUS
-    and #$80
-    expect_a $80, 40, "$2002 must show the vertical blank after the NMI"
-    lda PPUSTATUS
-    and #$80
-    expect_a $00, 41, "Reading $2002 must clear the vertical-blank flag"
+    wait_for_nmi                ; inside the vertical blank, no $2002 read since
+    expect_bits PPUSTATUS, $80, $80, 40, "$2002 must show the vertical blank after the NMI"
+    expect_bits PPUSTATUS, $80, $00, 41, "Reading $2002 must clear the vertical-blank flag"
 
-    wait_nmi
+    wait_for_nmi
     delay_blocks 3          ; 3858 cycles: past the 20 lines of the blank
-    lda PPUSTATUS
-    and #$80
-    expect_a $00, 42, "The vertical-blank flag must clear when the blank ends"
+    expect_bits PPUSTATUS, $80, $00, 42, "The vertical-blank flag must clear when the blank ends"
 
     ; With NMI off the flag still rises; poll it (three frames at most).
     lda #$00
@@ -387,28 +361,13 @@ sweep:
     sta PPUCTRL
 
     jsr check_sweep
-    cmp #30
-    bne :+
-    result_fail 30, "A $2002 read must clear the vertical-blank flag"
-:   cmp #31
-    bne :+
-    result_fail 31, "The $2002 sweep must start before the flag rises"
-:   cmp #32
-    bne :+
-    result_fail 32, "A read in the flag's dot must keep it clear all frame"
-:   cmp #33
-    bne :+
-    result_fail 33, "The flag rose in more than one dot of the sweep"
-:   cmp #34
-    bne :+
-    result_fail 34, "The $2002 sweep must end after the flag rises"
-:   cmp #35
-    bne :+
-    result_fail 35, "One NMI per frame during the sweep"
-:   cmp #36
-    bne :+
-    result_fail 36, "The NMI must come 20 dots after the flag rises"
-:
+    fail_if_a 30, "A $2002 read must clear the vertical-blank flag"
+    fail_if_a 31, "The $2002 sweep must start before the flag rises"
+    fail_if_a 32, "A read in the flag's dot must keep it clear all frame"
+    fail_if_a 33, "The flag rose in more than one dot of the sweep"
+    fail_if_a 34, "The $2002 sweep must end after the flag rises"
+    fail_if_a 35, "One NMI per frame during the sweep"
+    fail_if_a 36, "The NMI must come 20 dots after the flag rises"
     result_pass
 
 ; Each frame of the sweep as (first bit 7, second bit 7) must read 0-1 ...
@@ -531,41 +490,40 @@ delay_y_blocks:
 
 ; Both handlers record what the interrupt pushed and the flags they start
 ; with, then return leaving every register as it was.
-nmi:
+
+; Saves P, A and X, and notes P on entry, the P the interrupt pushed and the
+; return address it pushed (2 bytes).
+.macro handler_entry entry_p, pushed_p, ret
     php
     pha
     txa
     pha
     tsx                     ; $0101,X: X  $0102,X: A  $0103,X: P on entry
     lda $0103,x             ; $0104,X: pushed P  $0105,X/$0106,X: return
-    sta nmi_entry_p
+    sta entry_p
     lda $0104,x
-    sta nmi_pushed_p
+    sta pushed_p
     lda $0105,x
-    sta nmi_ret
+    sta ret
     lda $0106,x
-    sta nmi_ret + 1
-    inc nmi_count
+    sta ret + 1
+.endmacro
+
+.macro handler_exit
     pla
     tax
     pla
     plp
     rti
+.endmacro
+
+nmi:
+    handler_entry nmi_entry_p, nmi_pushed_p, nmi_ret
+    inc nmi_count
+    handler_exit
 
 irq:
-    php
-    pha
-    txa
-    pha
-    tsx
-    lda $0103,x
-    sta irq_entry_p
-    lda $0104,x
-    sta irq_pushed_p
-    lda $0105,x
-    sta irq_ret
-    lda $0106,x
-    sta irq_ret + 1
+    handler_entry irq_entry_p, irq_pushed_p, irq_ret
     inc irq_count
     lda nest_mode
     beq :+
@@ -576,11 +534,6 @@ irq:
 nested_return:
     lda irq_count
     sta nest_seen
-:   pla
-    tax
-    pla
-    plp
-    rti
+:   handler_exit
 
-.segment "VECTORS"
-    .word nmi, reset, irq
+vectors

@@ -11,9 +11,7 @@
 ;
 ; Each check reports its own status code and text through the $6000 protocol.
 
-.include "header.inc"
-.include "nes.inc"
-.include "result.inc"
+.include "cartridge.inc"
 
 ines_header 2, 1, 0, 0
 
@@ -21,17 +19,6 @@ ines_header 2, 1, 0, 0
 .macro poke address, value
     lda #value
     sta address
-.endmacro
-
-; Writes "JMP target" at address: a landing pad for a jump through a pointer
-; whose high byte was taken from the wrong place.
-.macro landing_pad address, target
-    lda #$4C
-    sta a:address
-    lda #<target
-    sta a:address + 1
-    lda #>target
-    sta a:address + 2
 .endmacro
 
 FLAG_N = $80
@@ -44,12 +31,7 @@ DATA   = $0345      ; a byte of work RAM the pointers below aim at
 .segment "CODE"
 
 reset:
-    sei
-    cld
-    ldx #$FF
-    txs
-    lda #$40
-    sta APUFRAME    ; no frame interrupt
+    start_cpu
     result_begin
     jsr wait_frames
 
@@ -332,5 +314,4 @@ transfers_done:
 
     result_unexpected_interrupts
 
-.segment "VECTORS"
-    .word nmi, reset, irq
+vectors

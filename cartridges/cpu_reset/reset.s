@@ -9,9 +9,7 @@
 ;
 ; Each check reports its own status code and text through the $6000 protocol.
 
-.include "header.inc"
-.include "nes.inc"
-.include "result.inc"
+.include "cartridge.inc"
 
 ines_header 2, 1, 0, 0
 
@@ -90,5 +88,4 @@ second_run:
 
     result_unexpected_interrupts
 
-.segment "VECTORS"
-    .word nmi, reset, irq
+vectors

@@ -6,9 +6,7 @@
 ;
 ; Each check reports its own status code and text through the $6000 protocol.
 
-.include "header.inc"
-.include "nes.inc"
-.include "result.inc"
+.include "cartridge.inc"
 
 ines_header 2, 1, 0, 0
 
@@ -51,12 +49,7 @@ ines_header 2, 1, 0, 0
 .segment "CODE"
 
 reset:
-    sei
-    cld
-    ldx #$FF
-    txs
-    lda #$40
-    sta APUFRAME    ; no frame interrupt
+    start_cpu
     lda #$00
     sta PPUCTRL     ; NMI off, the address steps by 1
     sta PPUMASK     ; rendering off: $2007 may be used at any time
@@ -103,5 +96,4 @@ reset:
 
     result_unexpected_interrupts
 
-.segment "VECTORS"
-    .word nmi, reset, irq
+vectors

@@ -18,10 +18,7 @@
 ; COPIES x 513 x 256 / 3588 turns. The window allows half a cycle per copy
 ; either way: a stall of 512 or 514 cycles misses it by 3 turns or more.
 
-.include "header.inc"
-.include "nes.inc"
-.include "result.inc"
-.include "setup.inc"
+.include "cartridge.inc"
 
 ines_header 2, 1, 0, 0
 
@@ -117,5 +114,4 @@ nmi:
 irq:
     rti
 
-.segment "VECTORS"
-    .word nmi, reset, irq
+vectors

@@ -9,9 +9,7 @@
 ;
 ; Each check reports its own status code and text through the $6000 protocol.
 
-.include "header.inc"
-.include "nes.inc"
-.include "result.inc"
+.include "cartridge.inc"
 
 ines_header 2, 1, 0, 0
 
@@ -40,14 +38,21 @@ ines_header 2, 1, 0, 0
     txs
 .endmacro
 
+; Pushes the address `target` and then `p`, and runs RTI.
+.macro rti_to target, p
+    lda #>target
+    pha
+    lda #<target
+    pha
+    lda #p
+    pha
+    rti
+.endmacro
+
 .segment "CODE"
 
 reset:
-    sei
-    cld
-    set_s $FF
-    lda #$40
-    sta APUFRAME    ; no frame interrupt: I is cleared below
+    start_cpu               ; no frame interrupt: I is cleared below
     result_begin
     jsr wait_frames
     set_s $FF
@@ -130,18 +135,8 @@ rts_target:
     ; The + 1 carries into the high byte: $04FF continues at $0500.
     lda #$E8                ; INX at $04FF
     sta $04FF
-    lda #$4C                ; JMP rts_page_ok at $0500
-    sta $0500
-    lda #<rts_page_ok
-    sta $0501
-    lda #>rts_page_ok
-    sta $0502
-    lda #$4C                ; JMP rts_page_bad at $0400
-    sta $0400
-    lda #<rts_page_bad
-    sta $0401
-    lda #>rts_page_bad
-    sta $0402
+    landing_pad $0500, rts_page_ok
+    landing_pad $0400, rts_page_bad
     lda #$04
     pha
     lda #$FF
@@ -156,13 +151,7 @@ rts_page_ok:
 ; ----------------------------------------------------------------------- RTI
     ; RTI pulls P, then the address, and continues there with no + 1.
     set_s $FF
-    lda #>rti_target
-    pha
-    lda #<rti_target
-    pha
-    lda #$C3                ; N V Z C, I clear
-    pha
-    rti
+    rti_to rti_target, $C3              ; N V Z C, I clear
 rti_target:
     php                     ; skipped if RTI added 1
     expect_s $FE, 24, "RTI must continue at the pulled address"
@@ -171,24 +160,12 @@ rti_target:
     expect_s $FF, 25, "RTI must pull three bytes"
     sei
 
-    lda #>rti_all
-    pha
-    lda #<rti_all
-    pha
-    lda #$FF
-    pha
-    rti
+    rti_to rti_all, $FF
 rti_all:
     expect_pushed_p $FF, 26, "RTI of $FF must set N V D I Z C"
     cld
 
-    lda #>rti_none
-    pha
-    lda #<rti_none
-    pha
-    lda #$00
-    pha
-    rti
+    rti_to rti_none, $00
 rti_none:
     expect_pushed_p $30, 27, "RTI of 0 must clear every flag"
     sei
@@ -262,5 +239,4 @@ check_jsr_wrap0:
 
     result_unexpected_interrupts
 
-.segment "VECTORS"
-    .word nmi, reset, irq
+vectors

@@ -18,10 +18,7 @@
 ; how long after each IRQ the next vertical blank came: a test that runs the
 ; cartridge twice compares these to show the timing is the same.
 
-.include "header.inc"
-.include "nes.inc"
-.include "result.inc"
-.include "setup.inc"
+.include "cartridge.inc"
 
 ines_header 4, 0, 2, 0
 
@@ -45,13 +42,12 @@ nmi_pcs        = $0400  ; the low byte of the address each NMI returned to
 irq_pcs        = $0500  ; the same for each IRQ
 irq_times      = $0580
 
-; Waits for the next NMI by counting.
-.macro next_nmi
-    .local wait
-    lda nmi_count
-wait:
-    cmp nmi_count
-    beq wait
+; In the NMI handler: skips to the next anonymous label unless the mode is
+; `mode`.
+.macro in_mode mode
+    lda nmi_mode
+    cmp #mode
+    bne :+
 .endmacro
 
 .macro set_nmi_mode mode
@@ -60,28 +56,28 @@ wait:
 .endmacro
 
 ; ---------------------------------------------------------------------------
-; Bank 0 and bank 1 at $8000: a wait loop, and at the same addresses, code
-; that leaves it.
+; The three switchable 16 KB banks, each starting with its number. Bank 0
+; holds a wait loop at $8001, bank 1 at the same place code that leaves it
+; (assembled at $C001 here, it runs from $8001: it makes no reference to
+; its own addresses).
 
-.segment "BANK0"
-bank0_id:
+fixed_prg $4000
+
+.segment "BANKS"
+banks:
     .byte 0
 bank0_loop:
     lda flag
     beq bank0_loop
     jmp bank0_left
-
-.segment "BANK1"
-bank1_id:
+    .res banks + $4000 - *
     .byte 1
     nop
     nop
     nop
     nop
     jmp bank1_ran
-
-.segment "BANK2"
-bank2_id:
+    .res banks + $8000 - *
     .byte 2
 
 ; ---------------------------------------------------------------------------
@@ -111,7 +107,7 @@ reset:
     sta PPUCTRL             ; NMI on
 
     ; 1. LDA zp / BEQ
-    next_nmi
+    wait_for_nmi
     lda #0
     sta flag
     set_nmi_mode NMI_SET_FLAG
@@ -154,7 +150,7 @@ wait3:
     expect_a $80, 4, "BIT/BPL loop must end when bit 7 is set"
 
     ; 4. CMP, CPX and CPY against the frame count
-    next_nmi
+    wait_for_nmi
     lda nmi_count
     clc
     adc #2
@@ -186,8 +182,7 @@ wait4b:
 wait5_next:
     lda #0
     sta flag
-:   bit PPUSTATUS
-    bpl :-
+    wait_vblank
     lda round               ; 3 x round + 1 blocks of 1280 cycles
     asl a
     adc round
@@ -230,8 +225,8 @@ wait5:
     sta APUFRAME            ; the IRQ will be requested but stays masked
     lda #$80
     sta PPUCTRL
-    next_nmi                ; by now the request may be pending
-    next_nmi
+    wait_for_nmi                ; by now the request may be pending
+    wait_for_nmi
     set_nmi_mode NMI_SET_FLAG
 wait6:
     lda flag
@@ -257,7 +252,7 @@ after7:
     ; 8. The bank under a wait loop is switched away
     lda #0
     sta flag
-    next_nmi
+    wait_for_nmi
     set_nmi_mode NMI_SWITCH
     jmp bank0_loop
 bank0_left:
@@ -268,7 +263,7 @@ bank1_ran:
     expect_a 1, 9, "Bank 1 must be at $8000"
 
     ; 9. The register follows the byte
-    next_nmi
+    wait_for_nmi
     lda #$7C
     sta nmi_count
     set_nmi_mode NMI_RECORD_Y
@@ -300,24 +295,16 @@ nmi:
     sta nmi_pcs, x
     pla
     tax
-    lda nmi_mode
-    cmp #NMI_SET_FLAG
-    bne :+
+    in_mode NMI_SET_FLAG
     lda #1
     sta flag
-:   lda nmi_mode
-    cmp #NMI_SET_BIT7
-    bne :+
+:   in_mode NMI_SET_BIT7
     lda #$80
     sta flag
-:   lda nmi_mode
-    cmp #NMI_FAR_FLAG
-    bne :+
+:   in_mode NMI_FAR_FLAG
     lda #1
     sta far_flag
-:   lda nmi_mode
-    cmp #NMI_SWITCH
-    bne :+
+:   in_mode NMI_SWITCH
     txa
     pha
     lda #1
@@ -326,9 +313,7 @@ nmi:
     tax
     lda #NMI_COUNT_ONLY
     sta nmi_mode
-:   lda nmi_mode
-    cmp #NMI_RECORD_Y
-    bne :+
+:   in_mode NMI_RECORD_Y
     txa
     pha
     ldx nmi_count
@@ -368,5 +353,4 @@ irq:
     pla
     rti
 
-.segment "VECTORS"
-    .word nmi, reset, irq
+vectors

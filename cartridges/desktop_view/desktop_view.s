@@ -11,8 +11,7 @@
 ;   frame count at $6000-$6002, so a file written while the game runs shows
 ;   how far it had got.
 
-.include "nes.inc"
-.include "header.inc"
+.include "cartridge.inc"
 
 ines_header 2, 1, 0, 2          ; 32 KB PRG, 8 KB CHR, NROM, battery
 
@@ -31,12 +30,7 @@ pressed_colour:  .byte $28      ; yellow
 .segment "CODE"
 
 reset:
-    sei
-    cld
-    ldx #$FF
-    txs
-    lda #$40                    ; no frame interrupt
-    sta APUFRAME
+    start_cpu
     lda #0
     sta PPUCTRL
     sta PPUMASK
@@ -44,13 +38,7 @@ reset:
     sta frame_done
 
     ; The PPU needs two vertical blanks to warm up.
-    bit PPUSTATUS
-wait1:
-    bit PPUSTATUS
-    bpl wait1
-wait2:
-    bit PPUSTATUS
-    bpl wait2
+    wait_for_ppu
 
     inc BOOT_COUNT
     ldx #0
@@ -62,10 +50,7 @@ copy_signature:
     bne copy_signature
 
     ; Nametable 0 and its attributes: all tile 0, palette 0.
-    lda #$20
-    sta PPUADDR
-    lda #$00
-    sta PPUADDR
+    ppu_at $2000
     ldx #4
     ldy #0
     lda #0
@@ -104,10 +89,7 @@ block_column:
     bne block_row
 
     ; Background palette 0: backdrop, then colour 3 white.
-    lda #$3F
-    sta PPUADDR
-    lda #$00
-    sta PPUADDR
+    ppu_at $3F00
     lda backdrop_colour
     sta PPUDATA
     lda #$0F
@@ -160,10 +142,7 @@ read_bit:
 
 ; Points the PPU back at the top-left of nametable 0 and enables the NMI.
 reset_scroll:
-    lda #$20
-    sta PPUADDR
-    lda #$00
-    sta PPUADDR
+    ppu_at $2000
     sta PPUSCROLL
     sta PPUSCROLL
     lda #$80
@@ -178,10 +157,7 @@ nmi:
     bne counted
     inc FRAME_COUNT + 2
 counted:
-    lda #$3F
-    sta PPUADDR
-    lda #$00
-    sta PPUADDR
+    ppu_at $3F00
     lda buttons
     and #$01
     beq use_backdrop
@@ -203,8 +179,7 @@ irq:
 signature:
     .byte "CORVEL"
 
-.segment "VECTORS"
-    .word nmi, reset, irq
+vectors
 
 .segment "CHARS"
     .res 16, $00                ; tile 0: colour 0

@@ -6,11 +6,10 @@
 ; latch and the last pattern address for the next interrupt to land on the
 ; same line.
 
-.include "header.inc"
-.include "nes.inc"
-.include "random.inc"
+.include "cartridge.inc"
 
     ines_header 2, 1, 4, 0          ; MMC3, 32 KB PRG, 8 KB CHR, horizontal
+    fixed_prg $2000                 ; the code in the last 8 KB, fixed at $E000
 
 .segment "ZEROPAGE"
 frame:     .res 1
@@ -25,12 +24,7 @@ OAM_PAGE = $0200
 random_routine rng_state
 
 reset:
-    sei
-    cld
-    ldx #$FF
-    txs
-    lda #$40
-    sta APUFRAME
+    start_cpu
     lda #0
     sta PPUCTRL
     sta PPUMASK
@@ -54,27 +48,11 @@ reset:
     lda #0
     sta $A000                       ; vertical mirroring
 
-    bit PPUSTATUS
-:   bit PPUSTATUS
-    bpl :-
-:   bit PPUSTATUS
-    bpl :-
+    wait_for_ppu
 
-    lda #$3F
-    sta PPUADDR
-    lda #$00
-    sta PPUADDR
-    ldx #0
-:   lda palette, x
-    sta PPUDATA
-    inx
-    cpx #32
-    bne :-
+    load_palette palette
 
-    lda #$20
-    sta PPUADDR
-    lda #$00
-    sta PPUADDR
+    ppu_at $2000
     ldy #8
     lda #1
 fill_page:
@@ -165,8 +143,7 @@ palette:
     .byte $0F, $02, $12, $22, $0F, $05, $15, $25, $0F, $08, $18, $28, $0F, $0B, $1B, $2B
     .byte $0F, $14, $24, $34, $0F, $17, $27, $37, $0F, $1A, $2A, $3A, $0F, $12, $22, $32
 
-.segment "VECTORS"
-    .word nmi, reset, irq
+vectors
 
 .segment "CHARS"
 .repeat 512, tile

@@ -4,9 +4,7 @@
 ; battery RAM with a pseudo-random sequence, so that the CPU, memory, PPU and
 ; APU are all somewhere else at every frame boundary.
 
-.include "header.inc"
-.include "nes.inc"
-.include "random.inc"
+.include "cartridge.inc"
 
     ines_header 2, 1, 0, 1          ; NROM, 32 KB PRG, 8 KB CHR, vertical
 
@@ -24,12 +22,7 @@ OAM_PAGE = $0200
 random_routine rng_state
 
 reset:
-    sei
-    cld
-    ldx #$FF
-    txs
-    lda #$40
-    sta APUFRAME                    ; no frame interrupt
+    start_cpu
     lda #0
     sta PPUCTRL
     sta PPUMASK
@@ -42,29 +35,13 @@ reset:
     lda #$5A
     sta rng_state+1
 
-    bit PPUSTATUS
-:   bit PPUSTATUS
-    bpl :-
-:   bit PPUSTATUS
-    bpl :-
+    wait_for_ppu
 
     ; Palette: 32 entries.
-    lda #$3F
-    sta PPUADDR
-    lda #$00
-    sta PPUADDR
-    ldx #0
-:   lda palette, x
-    sta PPUDATA
-    inx
-    cpx #32
-    bne :-
+    load_palette palette
 
     ; Both nametables (2 KB) with a pattern of tile numbers.
-    lda #$20
-    sta PPUADDR
-    lda #$00
-    sta PPUADDR
+    ppu_at $2000
     ldy #8
     lda #1
 fill_page:
@@ -233,8 +210,7 @@ palette:
 .segment "BSS"
 tmp_y: .res 1
 
-.segment "VECTORS"
-    .word nmi, reset, irq
+vectors
 
 ; Tiles whose rows differ from tile to tile and from row to row.
 .segment "CHARS"

@@ -3,9 +3,7 @@
 ; way, it passes early, which shows that the state carried the count, the
 ; stack and the program's place.
 
-.include "header.inc"
-.include "nes.inc"
-.include "result.inc"
+.include "cartridge.inc"
 
     ines_header 2, 1, 0, 0
 
@@ -14,12 +12,7 @@ count: .res 1
 
 .segment "CODE"
 reset:
-    sei
-    cld
-    ldx #$FF
-    txs
-    lda #$40
-    sta APUFRAME
+    start_cpu
     lda #0
     sta PPUCTRL
     sta count
@@ -41,5 +34,4 @@ nmi:
 irq:
     rti
 
-.segment "VECTORS"
-    .word nmi, reset, irq
+vectors

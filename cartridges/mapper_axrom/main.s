@@ -2,10 +2,7 @@
 ; any write to $8000-$FFFF, and bit 4 choosing which kilobyte of nametable
 ; memory all four screens show. The switching runs from RAM, since the
 ; window it switches holds the code.
-.include "nes.inc"
-.include "header.inc"
-.include "result.inc"
-.include "bank_check.inc"
+.include "cartridge.inc"
 
 ines_header 16, 0, 7, 0
 
@@ -59,28 +56,23 @@ reset:
     sta $8000
     lda #$55
     ppu_poke $2000
-    ppu_peek $2C00
-    expect_a $55, 9, "UPPER: 2C00 IS NOT 2000"
+    expect_ppu $2C00, $55, 9, "UPPER: 2C00 IS NOT 2000"
     lda #$07
     sta $8000
     lda #$AA
     ppu_poke $2400
-    ppu_peek $2800
-    expect_a $AA, 10, "LOWER: 2800 IS NOT 2400"
+    expect_ppu $2800, $AA, 10, "LOWER: 2800 IS NOT 2400"
     lda #$17
     sta $8000
-    ppu_peek $2400
-    expect_a $55, 11, "UPPER KILOBYTE LOST"
+    expect_ppu $2400, $55, 11, "UPPER KILOBYTE LOST"
     lda #$07
     sta $8000
-    ppu_peek $2000
-    expect_a $AA, 12, "LOWER KILOBYTE LOST"
+    expect_ppu $2000, $AA, 12, "LOWER KILOBYTE LOST"
 
     ; Pattern RAM.
     lda #$69
     ppu_poke $1234
-    ppu_peek $1234
-    expect_a $69, 13, "PATTERN RAM 1234"
+    expect_ppu $1234, $69, 13, "PATTERN RAM 1234"
 
     result_pass
 
@@ -88,5 +80,4 @@ nmi:
 irq:
     rti
 
-.segment "VECTORS"
-    .addr nmi, reset, irq
+vectors

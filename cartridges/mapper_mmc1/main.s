@@ -3,10 +3,7 @@
 ; the register. Checks each PRG mode (the modes that move $C000 run from
 ; RAM, since the code lives in the last bank), both CHR modes, the reset bit
 ; and the arrangement bit.
-.include "nes.inc"
-.include "header.inc"
-.include "result.inc"
-.include "bank_check.inc"
+.include "cartridge.inc"
 
 ines_header 8, 4, 1, 0
 
@@ -83,8 +80,7 @@ reset:
     ; Power-up: first bank at $8000, last at $C000, CHR kilobyte 0 in both halves.
     expect_byte $8000, 0, 2, "POWER-UP 8000 NOT BANK 0"
     expect_byte $C000, 14, 3, "POWER-UP C000 NOT LAST BANK"
-    ppu_peek $1000
-    expect_a 0, 4, "POWER-UP PPU 1000 NOT CHR 0"
+    expect_ppu $1000, 0, 4, "POWER-UP PPU 1000 NOT CHR 0"
 
     ; Mode 3 (switch $8000): bank 5, the last bank stays at $C000.
     mmc1_set $8000, $0C
@@ -125,21 +121,16 @@ reset:
     mmc1_set $8000, $1C
     mmc1_set $A000, 5
     mmc1_set $C000, 2
-    ppu_peek $0000
-    expect_a 20, 13, "4K MODE: PPU 0000 NOT CHR 5"
-    ppu_peek $0FFF
-    expect_a 23, 13, "4K MODE: PPU 0FFF NOT CHR 5 END"
-    ppu_peek $1000
-    expect_a 8, 14, "4K MODE: PPU 1000 NOT CHR 2"
+    expect_ppu $0000, 20, 13, "4K MODE: PPU 0000 NOT CHR 5"
+    expect_ppu $0FFF, 23, 13, "4K MODE: PPU 0FFF NOT CHR 5 END"
+    expect_ppu $1000, 8, 14, "4K MODE: PPU 1000 NOT CHR 2"
 
     ; CHR, 8 KB mode: $A000 picks the pair (low bit ignored), $C000 is ignored.
     mmc1_set $8000, $0C
     mmc1_set $A000, 3
     mmc1_set $C000, 7
-    ppu_peek $0000
-    expect_a 8, 15, "8K MODE: PPU 0000 NOT CHR 2"
-    ppu_peek $1000
-    expect_a 12, 16, "8K MODE: PPU 1000 NOT CHR 3"
+    expect_ppu $0000, 8, 15, "8K MODE: PPU 0000 NOT CHR 2"
+    expect_ppu $1000, 12, 16, "8K MODE: PPU 1000 NOT CHR 3"
 
     ; Arrangement: bit 0 set pairs $2000 with $2400, clear with $2800.
     mmc1_set $8000, $0D
@@ -147,13 +138,11 @@ reset:
     ppu_poke $2800
     lda #$11
     ppu_poke $2000
-    ppu_peek $2400
-    expect_a $11, 17, "BIT 0 SET: 2400 NOT 2000"
+    expect_ppu $2400, $11, 17, "BIT 0 SET: 2400 NOT 2000"
     mmc1_set $8000, $0E     ; bit 1 never makes a one-screen arrangement
     lda #$22
     ppu_poke $2000
-    ppu_peek $2800
-    expect_a $22, 18, "BIT 0 CLEAR: 2800 NOT 2000"
+    expect_ppu $2800, $22, 18, "BIT 0 CLEAR: 2800 NOT 2000"
 
     result_pass
 
@@ -161,5 +150,4 @@ nmi:
 irq:
     rti
 
-.segment "VECTORS"
-    .addr nmi, reset, irq
+vectors

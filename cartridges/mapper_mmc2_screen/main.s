@@ -18,10 +18,7 @@
 ;   $2400 row 26, column 0: $FD: red from row 26's second pixel row, and
 ;                the $FD state for the next frame
 ; The tests compare a screenshot against that picture.
-.include "nes.inc"
-.include "header.inc"
-.include "result.inc"
-.include "bank_check.inc"
+.include "cartridge.inc"
 
 ines_header 8, 2, 9, 1          ; vertical mirroring: $2400 is its own screen
 
@@ -66,10 +63,7 @@ reset:
 
     ; Palette 0: black backdrop, red, green, blue.
     bit PPUSTATUS
-    lda #$3F
-    sta PPUADDR
-    lda #$00
-    sta PPUADDR
+    ppu_at $3F00
     lda #$0F
     sta PPUDATA
     lda #$16
@@ -81,10 +75,7 @@ reset:
 
     ; Both nametables: tile 1 everywhere, attributes 0.
     bit PPUSTATUS
-    lda #$20
-    sta PPUADDR
-    lda #$00
-    sta PPUADDR
+    ppu_at $2000
     ldy #8                      ; 8 pages: $2000-$27FF
 fill_page:
     ldx #0
@@ -118,9 +109,7 @@ fill:
     sta PPUSCROLL
     sta PPUCTRL
     bit PPUSTATUS
-wait_vblank:
-    bit PPUSTATUS
-    bpl wait_vblank
+    wait_vblank
     lda #0
     sta PPUSCROLL
     sta PPUSCROLL
@@ -149,5 +138,4 @@ nmi:
 irq:
     rti
 
-.segment "VECTORS"
-    .addr nmi, reset, irq
+vectors

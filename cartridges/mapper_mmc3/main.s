@@ -2,10 +2,7 @@
 ; registers in both PRG modes and both CHR arrangements, bank numbers past
 ; the ROM, and the arrangement register. The code lives in the last 8 KB,
 ; which no register moves.
-.include "nes.inc"
-.include "header.inc"
-.include "result.inc"
-.include "bank_check.inc"
+.include "cartridge.inc"
 
 ines_header 16, 8, 4, 0
 
@@ -18,11 +15,6 @@ chr_tags 64
     sta $8000
     lda #value
     sta $8001
-.endmacro
-
-.macro expect_chr ppu_address, kilobyte, code, text
-    ppu_peek ppu_address
-    expect_a kilobyte, code, text
 .endmacro
 
 .segment "CODE"
@@ -60,14 +52,14 @@ reset:
     mmc3_bank $03, 21
     mmc3_bank $04, 22
     mmc3_bank $05, 63
-    expect_chr $0000, 8, 6, "R0 AT 0000"
-    expect_chr $07FF, 9, 6, "R0+1 AT 0400"
-    expect_chr $0800, 11, 7, "R1 AT 0800"
-    expect_chr $0C00, 12, 7, "R1+1 AT 0C00"
-    expect_chr $1000, 20, 8, "R2 AT 1000"
-    expect_chr $1400, 21, 8, "R3 AT 1400"
-    expect_chr $1800, 22, 8, "R4 AT 1800"
-    expect_chr $1FFF, 63, 8, "R5 AT 1C00"
+    expect_ppu $0000, 8, 6, "R0 AT 0000"
+    expect_ppu $07FF, 9, 6, "R0+1 AT 0400"
+    expect_ppu $0800, 11, 7, "R1 AT 0800"
+    expect_ppu $0C00, 12, 7, "R1+1 AT 0C00"
+    expect_ppu $1000, 20, 8, "R2 AT 1000"
+    expect_ppu $1400, 21, 8, "R3 AT 1400"
+    expect_ppu $1800, 22, 8, "R4 AT 1800"
+    expect_ppu $1FFF, 63, 8, "R5 AT 1C00"
 
     ; Inverted: the 2 KB registers move to $1000, the 1 KB ones to $0000.
     mmc3_bank $80, 40
@@ -76,17 +68,17 @@ reset:
     mmc3_bank $83, 2
     mmc3_bank $84, 3
     mmc3_bank $85, 4
-    expect_chr $1000, 40, 9, "INVERTED R0 AT 1000"
-    expect_chr $1400, 41, 9, "INVERTED R0+1 AT 1400"
-    expect_chr $1800, 42, 9, "INVERTED R1 AT 1800"
-    expect_chr $0000, 1, 10, "INVERTED R2 AT 0000"
-    expect_chr $0C00, 4, 10, "INVERTED R5 AT 0C00"
+    expect_ppu $1000, 40, 9, "INVERTED R0 AT 1000"
+    expect_ppu $1400, 41, 9, "INVERTED R0+1 AT 1400"
+    expect_ppu $1800, 42, 9, "INVERTED R1 AT 1800"
+    expect_ppu $0000, 1, 10, "INVERTED R2 AT 0000"
+    expect_ppu $0C00, 4, 10, "INVERTED R5 AT 0C00"
 
     ; Changing the inversion bit alone moves nothing.
     lda #$02
     sta $8000
-    expect_chr $0000, 1, 11, "SELECT ALONE MOVED 0000"
-    expect_chr $1000, 40, 11, "SELECT ALONE MOVED 1000"
+    expect_ppu $0000, 1, 11, "SELECT ALONE MOVED 0000"
+    expect_ppu $1000, 40, 11, "SELECT ALONE MOVED 1000"
 
     ; Arrangement register: 1 pairs $2000 with $2400, 0 with $2800.
     lda #1
@@ -95,14 +87,12 @@ reset:
     ppu_poke $2800
     lda #$33
     ppu_poke $2000
-    ppu_peek $2400
-    expect_a $33, 12, "A000=1: 2400 NOT 2000"
+    expect_ppu $2400, $33, 12, "A000=1: 2400 NOT 2000"
     lda #0
     sta $A000
     lda #$44
     ppu_poke $2000
-    ppu_peek $2800
-    expect_a $44, 13, "A000=0: 2800 NOT 2000"
+    expect_ppu $2800, $44, 13, "A000=0: 2800 NOT 2000"
 
     result_pass
 
@@ -110,5 +100,4 @@ nmi:
 irq:
     rti
 
-.segment "VECTORS"
-    .addr nmi, reset, irq
+vectors

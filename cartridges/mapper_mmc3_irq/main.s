@@ -32,10 +32,7 @@
 ;   cycles = 273 iterations; the gap 1 line = 4 iterations; 241 IRQs per
 ;   frame.
 ; Every window is +-7 iterations: half a line.
-.include "nes.inc"
-.include "header.inc"
-.include "result.inc"
-.include "bank_check.inc"
+.include "cartridge.inc"
 
 ines_header 2, 1, 4, 0
 
@@ -175,10 +172,7 @@ run_phase:
     lda #$04
     sta i_next
     sta i_after
-    lda nmi_count
-wait_nmi:
-    cmp nmi_count
-    beq wait_nmi
+    wait_for_nmi
     pla
     sta latch
     txa
@@ -344,7 +338,20 @@ frame_ok:
     clc
     rts
 
-.macro expect_frame count, first, gap
+; Runs one phase: latch `latch`, requests enabled when `enable` is 1, the
+; loop's I flag `i_flag` ($04 set, 0 clear) during the first frame.
+.macro phase latch, enable, i_flag
+    lda #latch
+    ldx #enable
+    ldy #i_flag
+    jsr run_phase
+.endmacro
+
+; Checks the phase's last frame: `count` IRQs, the first `first` loop
+; iterations after the NMI, then one every `gap`. On failure (A = 1, 2 or 3
+; from check_frame) stops with base + A - 1 and its text.
+.macro expect_frame count, first, gap, base, label
+    .local not_count, not_first, failed, passed
     lda #count
     sta want_count
     lda #<first
@@ -356,12 +363,6 @@ frame_ok:
     lda #>gap
     sta want_gap + 1
     jsr check_frame
-.endmacro
-
-; After check_frame: on failure (carry set, A = 1, 2 or 3) stops with
-; base + A - 1 and its text.
-.macro report_failure base, label
-    .local not_count, not_first, failed, passed
     bcs failed
     jmp passed
 failed:
@@ -387,10 +388,7 @@ fill_oam:
     sta $0200, x
     inx
     bne fill_oam
-    lda #0
-    sta OAMADDR
-    lda #$02
-    sta OAMDMA
+    send_oam $0200
 
     lda #0
     sta nmi_count
@@ -409,53 +407,32 @@ fill_oam:
     sta PPUMASK
 
     ; Latch 20: eleven requests a frame, every 21 lines from line 19.
-    lda #20
-    ldx #1
-    ldy #0
-    jsr run_phase
-    expect_frame 11, 556, 287
-    report_failure 2, "LATCH 20"
+    phase 20, 1, 0
+    expect_frame 11, 556, 287, 2, "LATCH 20"
 
     ; Latch 3: every 4 lines from line 2.
-    lda #3
-    ldx #1
-    ldy #0
-    jsr run_phase
-    expect_frame 60, 316, 46
-    report_failure 15, "LATCH 3"
+    phase 3, 1, 0
+    expect_frame 60, 316, 46, 15, "LATCH 3"
 
     ; Latch 0: a request on every line, the pre-render line first.
-    lda #0
-    ldx #1
-    ldy #0
-    jsr run_phase
-    expect_frame 241, 273, 4
-    report_failure 5, "LATCH 0"
+    phase 0, 1, 0
+    expect_frame 241, 273, 4, 5, "LATCH 0"
 
     ; Requests disabled: the counter runs, nothing is requested.
-    lda #20
-    ldx #0
-    ldy #0
-    jsr run_phase
-    expect_frame 0, 0, 0
-    report_failure 8, "DISABLED"
+    phase 20, 0, 0
+    expect_frame 0, 0, 0, 8, "DISABLED"
 
     ; A request that falls while I is set is lost: a first frame with I set
     ; logs nothing but its NMI, and the frame after it (I clear) starts on
     ; line 19 as usual, not with a request left over.
-    lda #20
-    ldx #1
-    ldy #$04
-    jsr run_phase
+    phase 20, 1, $04
     lda logged_before + 1 ; before the second NMI: the first one only
     cmp #1
     beq masked_frame_empty
     result_fail 11, "I SET: IRQ TAKEN"
 masked_frame_empty:
-    expect_frame 11, 556, 287
-    report_failure 12, "AFTER I SET"
+    expect_frame 11, 556, 287, 12, "AFTER I SET"
 
     result_pass
 
-.segment "VECTORS"
-    .addr nmi, reset, irq
+vectors

@@ -1,10 +1,7 @@
 ; The board without registers with a 16 KB PRG-ROM: $C000-$FFFF repeat
 ; $8000-$BFFF, writes to ROM change nothing, pattern memory is the 8 KB of
 ; CHR-ROM, and the header's vertical mirroring pairs $2000 with $2800.
-.include "nes.inc"
-.include "header.inc"
-.include "result.inc"
-.include "bank_check.inc"
+.include "cartridge.inc"
 
 ines_header 1, 1, 0, 1
 
@@ -34,22 +31,17 @@ vectors_ok:
     expect_byte $C000, 0, 8, "WRITE CHANGED C000"
 
     ; Pattern memory: every kilobyte of the CHR-ROM in place.
-    ppu_peek $0000
-    expect_a 0, 9, "PPU 0000 NOT CHR KB 0"
-    ppu_peek $0BFF
-    expect_a 2, 10, "PPU 0BFF NOT CHR KB 2"
-    ppu_peek $1C10
-    expect_a 7, 11, "PPU 1C10 NOT CHR KB 7"
+    expect_ppu $0000, 0, 9, "PPU 0000 NOT CHR KB 0"
+    expect_ppu $0BFF, 2, 10, "PPU 0BFF NOT CHR KB 2"
+    expect_ppu $1C10, 7, 11, "PPU 1C10 NOT CHR KB 7"
 
     ; Vertical mirroring: $2800 shows $2000, $2400 does not.
     lda #$00
     ppu_poke $2400
     lda #$C3
     ppu_poke $2000
-    ppu_peek $2800
-    expect_a $C3, 12, "2800 DOES NOT MIRROR 2000"
-    ppu_peek $2400
-    expect_a $00, 13, "2400 MIRRORS 2000"
+    expect_ppu $2800, $C3, 12, "2800 DOES NOT MIRROR 2000"
+    expect_ppu $2400, $00, 13, "2400 MIRRORS 2000"
 
     result_pass
 
@@ -57,5 +49,4 @@ nmi:
 irq:
     rti
 
-.segment "VECTORS"
-    .addr nmi, reset, irq
+vectors

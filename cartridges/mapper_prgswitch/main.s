@@ -1,10 +1,7 @@
 ; The PRG-switching board with 128 KB of PRG-ROM and CHR RAM: any write to
 ; $8000-$FFFF picks the 16 KB at $8000; the last 16 KB stay at $C000. Bank
 ; numbers past the ROM drop their high bits.
-.include "nes.inc"
-.include "header.inc"
-.include "result.inc"
-.include "bank_check.inc"
+.include "cartridge.inc"
 
 ines_header 8, 0, 2, 0
 
@@ -41,10 +38,8 @@ reset:
     ppu_poke $0010
     lda #$A5
     ppu_poke $1FF7
-    ppu_peek $0010
-    expect_a $3C, 9, "PATTERN RAM 0010"
-    ppu_peek $1FF7
-    expect_a $A5, 10, "PATTERN RAM 1FF7"
+    expect_ppu $0010, $3C, 9, "PATTERN RAM 0010"
+    expect_ppu $1FF7, $A5, 10, "PATTERN RAM 1FF7"
 
     result_pass
 
@@ -52,5 +47,4 @@ nmi:
 irq:
     rti
 
-.segment "VECTORS"
-    .addr nmi, reset, irq
+vectors

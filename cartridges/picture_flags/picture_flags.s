@@ -13,10 +13,8 @@
 ; sprites with Y = 149 comes while line 149 selects the sprites of line 150,
 ; 320 dots into that line. The windows below allow half a line either way.
 
-.include "header.inc"
-.include "nes.inc"
-.include "result.inc"
-.include "setup.inc"
+.include "cartridge.inc"
+.include "picture_tiles.inc"
 
 ines_header 2, 1, 0, 1
 
@@ -34,24 +32,31 @@ HIT_LOW       = 821
 OVERFLOW_LOW  = 1067
 WINDOW_WIDTH  = 7
 
+HIT      = $40              ; the flags in $2002
+OVERFLOW = $20
+
+; Runs case `case` and stops with `code` and `text` unless the frame left
+; `flag` raised (want = raised) or clear (want = clear).
+.macro flag_case case, flag, want, code, text
+    ldx #case - cases
+    jsr run_case
+    and #flag
+    .if .xmatch(want, raised)
+        bne :+
+    .else
+        beq :+
+    .endif
+    result_fail code, text
+:
+.endmacro
+
 .segment "CODE"
 
 reset:
-    start_up
-    result_begin
-    bit PPUSTATUS
-@vblank1:
-    bit PPUSTATUS
-    bpl @vblank1
-@vblank2:
-    bit PPUSTATUS
-    bpl @vblank2
+    cartridge_start
 
     ; Nametable 0: tile 1 everywhere but columns 16-23; palette 0 attributes.
-    lda #$20
-    sta PPUADDR
-    lda #$00
-    sta PPUADDR
+    ppu_at $2000
     ldy #30
 @row:
     ldx #0
@@ -75,10 +80,7 @@ reset:
     sta PPUDATA
     dex
     bne @attributes
-    lda #$3F
-    sta PPUADDR
-    lda #$00
-    sta PPUADDR
+    ppu_at $3F00
     lda #$0F
     sta PPUDATA
     lda #$30
@@ -87,9 +89,7 @@ reset:
     lda #0
     sta nmi_count
     bit PPUSTATUS
-@vblank3:
-    bit PPUSTATUS
-    bpl @vblank3
+    wait_vblank
     lda #$88                    ; NMI on, sprites from $1000
     sta PPUCTRL
     lda #0
@@ -97,12 +97,7 @@ reset:
     sta PPUSCROLL
 
     ; Sprite zero over the opaque background raises the hit ...
-    ldx #case_front - cases
-    jsr run_case
-    and #$40
-    bne :+
-    result_fail 2, "SPRITE 0 OVER BACKGROUND: NO HIT"
-:
+    flag_case case_front, HIT, raised, 2, "SPRITE 0 OVER BACKGROUND: NO HIT"
     ; ... and the flag stays up through $2002 reads until the vertical
     ; blank ends.
     lda PPUSTATUS
@@ -137,56 +132,16 @@ reset:
 :
     ; No hit over transparent background, at column 255, on the last line,
     ; or in the hidden left columns.
-    ldx #case_transparent - cases
-    jsr run_case
-    and #$40
-    beq :+
-    result_fail 5, "HIT OVER TRANSPARENT BACKGROUND"
-:
-    ldx #case_column_255 - cases
-    jsr run_case
-    and #$40
-    beq :+
-    result_fail 6, "HIT AT COLUMN 255"
-:
-    ldx #case_column_254 - cases
-    jsr run_case
-    and #$40
-    bne :+
-    result_fail 7, "NO HIT AT COLUMN 254"
-:
-    ldx #case_last_line - cases
-    jsr run_case
-    and #$40
-    beq :+
-    result_fail 8, "HIT ON LINE 239"
-:
-    ldx #case_left_hidden - cases
-    jsr run_case
-    and #$40
-    beq :+
-    result_fail 9, "HIT IN HIDDEN LEFT COLUMNS"
-:
-    ldx #case_left_shown - cases
-    jsr run_case
-    and #$40
-    bne :+
-    result_fail 10, "NO HIT IN SHOWN LEFT COLUMNS"
-:
+    flag_case case_transparent, HIT, clear, 5, "HIT OVER TRANSPARENT BACKGROUND"
+    flag_case case_column_255, HIT, clear, 6, "HIT AT COLUMN 255"
+    flag_case case_column_254, HIT, raised, 7, "NO HIT AT COLUMN 254"
+    flag_case case_last_line, HIT, clear, 8, "HIT ON LINE 239"
+    flag_case case_left_hidden, HIT, clear, 9, "HIT IN HIDDEN LEFT COLUMNS"
+    flag_case case_left_shown, HIT, raised, 10, "NO HIT IN SHOWN LEFT COLUMNS"
     ; Eight sprites on a line: no overflow. Nine: overflow, and it rises
     ; while line 149 is being finished.
-    ldx #case_eight - cases
-    jsr run_case
-    and #$20
-    beq :+
-    result_fail 11, "OVERFLOW WITH EIGHT SPRITES"
-:
-    ldx #case_nine - cases
-    jsr run_case
-    and #$20
-    bne :+
-    result_fail 12, "NO OVERFLOW WITH NINE SPRITES"
-:
+    flag_case case_eight, OVERFLOW, clear, 11, "OVERFLOW WITH EIGHT SPRITES"
+    flag_case case_nine, OVERFLOW, raised, 12, "NO OVERFLOW WITH NINE SPRITES"
     jsr wait_nmi
 @overflow_clear:
     lda PPUSTATUS
@@ -216,10 +171,7 @@ reset:
 
 ; Waits for the next vertical-blank interrupt.
 wait_nmi:
-    lda nmi_count
-@wait:
-    cmp nmi_count
-    beq @wait
+    wait_for_nmi
     rts
 
 ; Sets up case X (mask, sprite 0, how many more sprites on line 150) in the
@@ -259,10 +211,7 @@ run_case:
     dey
     bne @crowd
 @dma:
-    lda #0
-    sta OAMADDR
-    lda #>OAM_PAGE
-    sta OAMDMA
+    send_oam OAM_PAGE
     lda case_mask
     sta PPUMASK
     jsr wait_nmi                ; the frame with this case has been drawn:
@@ -309,8 +258,4 @@ case_left_shown:  .byte $1E, 99, 1, 0, 0
 case_eight:       .byte $1E, $F0, 1, 0, 8
 case_nine:        .byte $1E, $F0, 1, 0, 9
 
-.segment "VECTORS"
-    .word nmi, reset, irq
-
-.segment "CHARS"
-.include "picture_tiles.inc"
+vectors

@@ -8,9 +8,8 @@
 ; the picture is the new backdrop with sprite 0 over it. The vertical-blank
 ; handler restores the backdrop, the mask and the scroll.
 
-.include "header.inc"
-.include "nes.inc"
-.include "setup.inc"
+.include "cartridge.inc"
+.include "picture_tiles.inc"
 
 ines_header 2, 1, 0, 1          ; vertical arrangement
 
@@ -35,19 +34,11 @@ reset:
     sta OAM_PAGE + 2
     lda #64
     sta OAM_PAGE + 3
-    lda #0
-    sta OAMADDR
-    lda #>OAM_PAGE
-    sta OAMDMA
+    send_oam OAM_PAGE
 
-@vblank3:
-    bit PPUSTATUS
-    bpl @vblank3
+    wait_vblank
     jsr restore
-    lda nmi_count
-@first_nmi:
-    cmp nmi_count
-    beq @first_nmi
+    wait_for_nmi
 
 frame:
 @wait_clear:
@@ -62,25 +53,16 @@ frame:
     bne @delay
     lda #$16                    ; background off, sprites still on
     sta PPUMASK
-    lda #$3F
-    sta PPUADDR
-    lda #$00
-    sta PPUADDR
+    ppu_at $3F00
     lda #$38                    ; the new backdrop
     sta PPUDATA
-    lda nmi_count
-@wait_nmi:
-    cmp nmi_count
-    beq @wait_nmi
+    wait_for_nmi
     jmp frame
 
 ; Backdrop $01, background and sprites on, scroll at the top left.
 restore:
     bit PPUSTATUS
-    lda #$3F
-    sta PPUADDR
-    lda #$00
-    sta PPUADDR
+    ppu_at $3F00
     lda #$01
     sta PPUDATA
     lda #$88                    ; NMI on, sprites from $1000
@@ -104,20 +86,8 @@ nmi:
 irq:
     rti
 
-palette:
-    .byte $01, $16, $27, $30,  $01, $1A, $2C, $12,  $01, $05, $15, $25,  $01, $09, $19, $29
-    .byte $01, $14, $24, $34,  $01, $0B, $1B, $2B,  $01, $06, $17, $28,  $01, $02, $11, $22
+    picture_palette palette
 
-nametable0:
-    .repeat 960, i
-        .byte ((i .mod 32) + 2 * (i / 32)) .mod 6
-    .endrepeat
-    .repeat 64, i
-        .byte (37 * i + 11) .mod 256
-    .endrepeat
+    picture_nametable nametable0, {((i .mod 32) + 2 * (i / 32)) .mod 6}, 37, 11
 
-.segment "VECTORS"
-    .word nmi, reset, irq
-
-.segment "CHARS"
-.include "picture_tiles.inc"
+vectors

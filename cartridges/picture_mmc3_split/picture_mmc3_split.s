@@ -22,11 +22,11 @@
 ; Horizontal arrangement: nametables 0 and 1 share one block, so a scrolled
 ; line wraps round to its own left edge.
 
-.include "header.inc"
-.include "nes.inc"
-.include "setup.inc"
+.include "cartridge.inc"
+.include "picture_tiles.inc"
 
 ines_header 2, 1, 4, 0          ; MMC3, 32 KB PRG, 8 KB CHR, horizontal
+fixed_prg $2000                 ; the code in the last 8 KB, fixed at $E000
 
 OAM_PAGE = $0200
 
@@ -58,14 +58,9 @@ reset:
     load_palette palette
     copy_nametable nametable0, src
     hide_sprites OAM_PAGE
-    lda #0
-    sta OAMADDR
-    lda #>OAM_PAGE
-    sta OAMDMA
+    send_oam OAM_PAGE
 
-@vblank:
-    bit PPUSTATUS
-    bpl @vblank
+    wait_vblank
     jsr start_frame
     lda #$1E                    ; both shown, also in the leftmost 8 columns
     sta PPUMASK
@@ -112,21 +107,9 @@ irq:
 chr_banks:
     .byte 0, 2, 4, 5, 6, 7
 
-palette:
-    .byte $01, $16, $27, $30,  $01, $1A, $2C, $12,  $01, $05, $15, $25,  $01, $09, $19, $29
-    .byte $01, $14, $24, $34,  $01, $0B, $1B, $2B,  $01, $06, $17, $28,  $01, $02, $11, $22
+    picture_palette palette
 
 ; Tile of column c, row r: (c + 2r) mod 6; attribute byte a: (37a + 11) mod 256.
-nametable0:
-    .repeat 960, i
-        .byte ((i .mod 32) + 2 * (i / 32)) .mod 6
-    .endrepeat
-    .repeat 64, i
-        .byte (37 * i + 11) .mod 256
-    .endrepeat
+    picture_nametable nametable0, {((i .mod 32) + 2 * (i / 32)) .mod 6}, 37, 11
 
-.segment "VECTORS"
-    .word nmi, reset, irq
-
-.segment "CHARS"
-.include "picture_tiles.inc"
+vectors

@@ -12,9 +12,8 @@
 ;
 ; Horizontal arrangement: nametables 0/1 share one block, 2/3 the other.
 
-.include "header.inc"
-.include "nes.inc"
-.include "setup.inc"
+.include "cartridge.inc"
+.include "picture_tiles.inc"
 
 ines_header 2, 1, 0, 0
 
@@ -52,16 +51,11 @@ reset:
     hide_sprites OAM_PAGE
     send_sprites sprites, 4, OAM_PAGE
 
-@vblank3:
-    bit PPUSTATUS
-    bpl @vblank3
+    wait_vblank
     jsr top_scroll
     lda #$1E
     sta PPUMASK
-    lda nmi_count
-@first_nmi:
-    cmp nmi_count
-    beq @first_nmi
+    wait_for_nmi
 
 frame:
     ; The end of vertical blank clears the hit flag; the pre-render line then
@@ -87,10 +81,7 @@ frame:
     stx PPUSCROLL
     sty PPUADDR
     ; The vertical-blank handler restores the top of the picture.
-    lda nmi_count
-@wait_nmi:
-    cmp nmi_count
-    beq @wait_nmi
+    wait_for_nmi
     jmp frame
 
 top_scroll:
@@ -129,9 +120,7 @@ nmi:
 irq:
     rti
 
-palette:
-    .byte $01, $16, $27, $30,  $01, $1A, $2C, $12,  $01, $05, $15, $25,  $01, $09, $19, $29
-    .byte $01, $14, $24, $34,  $01, $0B, $1B, $2B,  $01, $06, $17, $28,  $01, $02, $11, $22
+    picture_palette palette
 
 ; Sprite 0: Y 99 (drawn from line 100), tile 1 (solid), palette 1, X 64.
 sprites:
@@ -139,23 +128,7 @@ sprites:
 
 ; Tile of column c, row r: (c + 2r) mod 6 in nametable 0, (3c + r + 1) mod 6
 ; in nametable 2. Attribute byte a: (37a + 11) mod 256 and (53a + 7) mod 256.
-nametable0:
-    .repeat 960, i
-        .byte ((i .mod 32) + 2 * (i / 32)) .mod 6
-    .endrepeat
-    .repeat 64, i
-        .byte (37 * i + 11) .mod 256
-    .endrepeat
-nametable2:
-    .repeat 960, i
-        .byte (3 * (i .mod 32) + (i / 32) + 1) .mod 6
-    .endrepeat
-    .repeat 64, i
-        .byte (53 * i + 7) .mod 256
-    .endrepeat
+    picture_nametable nametable0, {((i .mod 32) + 2 * (i / 32)) .mod 6}, 37, 11
+    picture_nametable nametable2, {(3 * (i .mod 32) + (i / 32) + 1) .mod 6}, 53, 7
 
-.segment "VECTORS"
-    .word nmi, reset, irq
-
-.segment "CHARS"
-.include "picture_tiles.inc"
+vectors

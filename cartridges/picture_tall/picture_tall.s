@@ -4,9 +4,8 @@
 ; set and must not matter. Nine tall sprites share some lines, and one ends
 ; on the picture's last line.
 
-.include "header.inc"
-.include "nes.inc"
-.include "setup.inc"
+.include "cartridge.inc"
+.include "picture_tiles.inc"
 
 ines_header 2, 1, 0, 1          ; vertical arrangement
 
@@ -15,36 +14,8 @@ src = $00
 
 .segment "CODE"
 
-reset:
-    start_up_and_wait_for_ppu
-
-    load_palette palette
-
-    copy_nametable nametable0, src
-
-    hide_sprites OAM_PAGE
-    send_sprites sprites, sprites_end - sprites, OAM_PAGE
-
-@vblank3:
-    bit PPUSTATUS
-    bpl @vblank3
-    lda #$28                    ; 8 x 16 sprites, background from $0000
-    sta PPUCTRL
-    lda #0
-    sta PPUSCROLL
-    sta PPUSCROLL
-    lda #$1E                    ; both shown everywhere
-    sta PPUMASK
-forever:
-    jmp forever
-
-nmi:
-irq:
-    rti
-
-palette:
-    .byte $01, $16, $27, $30,  $01, $1A, $2C, $12,  $01, $05, $15, $25,  $01, $09, $19, $29
-    .byte $01, $14, $24, $34,  $01, $0B, $1B, $2B,  $01, $06, $17, $28,  $01, $02, $11, $22
+; 8 x 16 sprites, background from $0000; both shown everywhere.
+    still_sprite_picture $28, $1E
 
 ; Y, tile, attributes, X. A sprite is drawn from line Y + 1.
 sprites:
@@ -76,16 +47,6 @@ sprites_end:
 ; A checkerboard of 4 x 4 tile blocks: blank, or tiles 1-5 (column + row)
 ; mod 5 + 1, so that sprites pass over opaque, partly opaque and
 ; transparent background.
-nametable0:
-    .repeat 960, i
-        .byte (((i .mod 32) / 4 + (i / 32) / 4) .mod 2) * (((i .mod 32) + (i / 32)) .mod 5 + 1)
-    .endrepeat
-    .repeat 64, i
-        .byte (37 * i + 11) .mod 256
-    .endrepeat
+    picture_nametable nametable0, {(((i .mod 32) / 4 + (i / 32) / 4) .mod 2) * (((i .mod 32) + (i / 32)) .mod 5 + 1)}, 37, 11
 
-.segment "VECTORS"
-    .word nmi, reset, irq
-
-.segment "CHARS"
-.include "picture_tiles.inc"
+vectors

@@ -2,10 +2,7 @@
 ; from $80 (running) to 0 (passed) long before the frame ends, so the headless
 ; tool only sees the result if it watched the write of $80 as it happened.
 
-.include "header.inc"
-.include "nes.inc"
-.include "result.inc"
-.include "setup.inc"
+.include "cartridge.inc"
 
 ines_header 2, 1, 0, 0
 
@@ -20,8 +17,7 @@ nmi:
 irq:
     rti
 
-.segment "VECTORS"
-    .word nmi, reset, irq
+vectors
 
 .segment "CHARS"
     .res 8192, 0

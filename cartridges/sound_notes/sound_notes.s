@@ -22,9 +22,7 @@
 ;
 ; The program then reports through the $6000 result protocol.
 
-.include "header.inc"
-.include "nes.inc"
-.include "result.inc"
+.include "cartridge.inc"
 
 ines_header 2, 1, 0, 0
 
@@ -198,5 +196,4 @@ irq:
 nmi:
     rti
 
-.segment "VECTORS"
-    .word nmi, reset, irq
+vectors

@@ -1,5 +1,6 @@
-// The standard controller. The keyboard is sampled only when the game strobes
-// the port, so the game sees the keys held at that instant.
+// The standard controller. The keyboard (and a gamepad, if any) is sampled
+// only when the game strobes the port, so the game sees the keys held at that
+// instant.
 #include "core/controller.h"
 
 #include "core/console.h"
@@ -19,6 +20,9 @@ void controller_strobe(Console& console, u8 value) {
       if (console.platform->key_down(controller_keys[bit]))
         buttons |= static_cast<u8>(1 << bit);
     }
+    // A gamepad plays the same controller: a button counts as held when the
+    // key or the pad's button is.
+    buttons |= console.platform->pad_buttons();
   }
   console.pad_shift = buttons;
 }

@@ -4,9 +4,7 @@
 #include <cstdio>
 #include <string>
 
-constexpr int version_major = 0;
-constexpr int version_minor = 3;
-constexpr int version_build = 10;
+#include "lifecycle/version.h"
 
 // The version, two lines of credits and the build's date and time in the
 // compiler's forms ("Jan 14 2013", "17:38:36"), separated by blank lines.

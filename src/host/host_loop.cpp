@@ -1,5 +1,6 @@
 #include <FL/Fl.H>
 #include <FL/Fl_Double_Window.H>
+#include <SDL.h>
 
 #include <chrono>
 #include <cstdio>
@@ -15,6 +16,7 @@
 #include "host/host.h"
 #include "host/pacing.h"
 #include "lifecycle/demo_path.h"
+#include "lifecycle/display_options.h"
 #include "lifecycle/gallery.h"
 #include "lifecycle/recent_list.h"
 #include "lifecycle/save_state.h"
@@ -29,18 +31,24 @@ GalleryPointer read_pointer(Host& host) {
   int x = 0;
   int y = 0;
   Fl::get_mouse(x, y);
-  pointer.x = x - host.view->x_root();
-  pointer.y = y - host.view->y_root();
-  pointer.viewport_width = host.presentation.viewport_width;
-  pointer.viewport_height = host.presentation.viewport_height;
+  // The grid is where the picture is drawn: with Keep Aspect Ratio, inside
+  // the bars.
+  const PictureRect rect = current_picture_rect(host.presentation);
+  pointer.x = x - host.view->x_root() - rect.x;
+  pointer.y = y - host.view->y_root() - rect.y;
+  pointer.viewport_width = rect.width;
+  pointer.viewport_height = rect.height;
   pointer.focused = host.platform.focused();
   pointer.button_down = host.platform.key_down(vk_lbutton);
   return pointer;
 }
 
-}  // namespace
-
-namespace {
+// While paused, "Paused" comes back once another message has timed out.
+void keep_paused_message(Host& host) {
+  OnScreenMessage& message = host.presentation.message;
+  if (host.paused && message.message_frames <= 0)
+    set_message(message, paused_message);
+}
 
 // On the very first run there is no settings file and so nothing to show in
 // the gallery: the demo cartridge that ships with Corvel is offered there.
@@ -73,6 +81,8 @@ void host_startup(Host& host, const char* command_line_path) {
     std::exit(1);
   }
   create_textures(host.presentation);
+  if (!host.platform.start_gamepad())
+    std::fprintf(stderr, "corvel: no gamepads: %s\n", SDL_GetError());
   if (command_line_path != nullptr && !open_rom(host.session, command_line_path, 1))
     std::fprintf(stderr, "corvel: cannot open %s\n", command_line_path);
 }
@@ -95,12 +105,19 @@ void host_step(Host& host) {
   using Clock = std::chrono::steady_clock;
   const Clock::time_point start = Clock::now();
   Session& session = host.session;
+  if (host.platform.poll_gamepad())
+    host.platform.show_message("Gamepad Connected");
+  follow_pause(host);
 
   if (session.mode == mode_game && session.current) {
-    const bool fast_forward = host.platform.key_down(vk_v);
-    const int extra_frames = game_extra_frames(fast_forward);
-    run_frames(*session.current, extra_frames);
-    keep_battery(session, extra_frames + 1);
+    // Paused, no frame runs and the picture stays.
+    if (!host.paused) {
+      const bool fast_forward = host.platform.key_down(vk_v);
+      const int extra_frames = game_extra_frames(fast_forward);
+      run_frames(*session.current, extra_frames);
+      keep_battery(session, extra_frames + 1);
+    }
+    keep_paused_message(host);
     present_frame(host.presentation, *session.current);
   } else if (session.mode == mode_gallery) {
     if (gallery_step(session, host.presentation.message.message_frames, read_pointer(host))) {
@@ -119,6 +136,9 @@ bool save_player_files(Host& host) {
   const bool battery_saved = close_current(host.session);
   if (!write_recent_list(host.session))
     std::fprintf(stderr, "corvel: cannot write the recent list to %s\n", host.session.settings_path.c_str());
+  const std::string options_file = options_path();
+  if (!write_display_options(options_file, host.presentation.options))
+    std::fprintf(stderr, "corvel: cannot write the display options to %s\n", options_file.c_str());
   return battery_saved;
 }
 
@@ -129,6 +149,7 @@ void host_shutdown(Host& host) {
   if (!save_player_files(host) && !quit_signalled())
     host.platform.message_box("Corvel", "Unable to Save SRAM");
   stop_watching_for_quit(host);
+  host.platform.stop_gamepad();
   gl_teardown(host.presentation);
   host.platform.set_main_window(nullptr);
   host.main_window->hide();

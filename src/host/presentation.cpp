@@ -4,6 +4,7 @@
 
 #include "core/console.h"
 #include "host/pacing.h"
+#include "lifecycle/gallery.h"
 #include "ppu/ppu.h"
 
 namespace {
@@ -75,40 +76,91 @@ void draw_grid_decorations() {
   }
 }
 
-void draw_game(Presentation& presentation, const Console& console, bool with_message) {
-  glClearColor(0, 0, 0, 0);
-  glClear(GL_COLOR_BUFFER_BIT);
-  glLoadIdentity();
-  draw_picture(presentation, console);
-  if (with_message)
-    draw_message(presentation);
+// White text with a dark outline from an RGBA texture of the picture's size:
+// eight copies shifted by one unit, in dark grey, make the outline; the white
+// copy on top is the text.
+void draw_text_texture(GLuint texture) {
+  glBindTexture(GL_TEXTURE_2D, texture);
+  static const float outline[8][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}, {1, -1}, {-1, -1}, {1, 1}, {-1, 1}};
+  glColor3f(0.2f, 0.2f, 0.2f);
+  for (const auto& offset : outline)
+    textured_quad(offset[0], offset[1]);
+  glColor3f(1, 1, 1);
+  textured_quad(0, 0);
 }
 
-void draw_gallery(Presentation& presentation, const GallerySlots& slots) {
-  glClearColor(0.5f, 0.5f, 0.5f, 1);
-  glClear(GL_COLOR_BUFFER_BIT);
-  for (int k = 0; k < gallery_cells; ++k) {
-    if (!slots[k])
-      continue;
-    glLoadIdentity();
-    glScalef(1.0f / 3, 1.0f / 3, 1);
-    glTranslatef(static_cast<float>((k % 3) * screen_width), static_cast<float>((k / 3) * screen_height), 0);
-    draw_picture(presentation, *slots[k]);
-  }
-  // The decorations are drawn untextured.
-  glBindTexture(GL_TEXTURE_2D, 0);
-  draw_grid_decorations();
-  if (gallery_shows_message(presentation.message.message_frames)) {
-    glLoadIdentity();
-    draw_message(presentation);
-  }
+bool picture_fills_area(const Presentation& presentation) {
+  const PictureRect rect = current_picture_rect(presentation);
+  return rect.width == presentation.viewport_width && rect.height == presentation.viewport_height;
 }
 
-}  // namespace
+// Clears the picture's rectangle to the colour, and whatever lies around it
+// (the bars of Keep Aspect Ratio) to black.
+void clear_picture(const Presentation& presentation, float red, float green, float blue, float alpha) {
+  if (!picture_fills_area(presentation)) {
+    glClearColor(0, 0, 0, 0);
+    glClear(GL_COLOR_BUFFER_BIT);
+    const PictureRect rect = current_picture_rect(presentation);
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(rect.x, presentation.viewport_height - rect.y - rect.height, rect.width, rect.height);
+  }
+  glClearColor(red, green, blue, alpha);
+  glClear(GL_COLOR_BUFFER_BIT);
+  glDisable(GL_SCISSOR_TEST);
+}
 
-void gl_setup(Presentation& presentation, Fl_Gl_Window& window) {
-  presentation.window = &window;
-  window.make_current();
+bool gallery_is_empty(const GallerySlots& slots) {
+  for (const auto& slot : slots) {
+    if (slot)
+      return false;
+  }
+  return true;
+}
+
+void define_texture(GLuint& texture, GLint internal_format, GLenum format, GLint filter_mag,
+                    GLint filter_min) {
+  glGenTextures(1, &texture);
+  glBindTexture(GL_TEXTURE_2D, texture);
+  glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, static_cast<GLfloat>(filter_mag));
+  glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, static_cast<GLfloat>(filter_min));
+  glTexImage2D(GL_TEXTURE_2D, 0, internal_format, screen_width, screen_height, 0, format, GL_UNSIGNED_BYTE,
+               nullptr);
+}
+
+// The picture's filtering: linear by default, nearest with Sharp Pixels.
+void apply_picture_filter(const Presentation& presentation) {
+  const GLfloat filter = presentation.options.sharp_pixels ? GL_NEAREST : GL_LINEAR;
+  glBindTexture(GL_TEXTURE_2D, presentation.frame_texture);
+  glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
+  glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
+}
+
+// The message texture's filters are nearest when magnified and linear when
+// shrunk; the hint's are the same.
+void define_textures(Presentation& presentation) {
+  define_texture(presentation.message_texture, GL_RGBA8, GL_RGBA, GL_NEAREST, GL_LINEAR);
+  define_texture(presentation.frame_texture, GL_RGB8, GL_RGB, GL_LINEAR, GL_LINEAR);
+  apply_picture_filter(presentation);
+  define_texture(presentation.hint_texture, GL_RGBA8, GL_RGBA, GL_NEAREST, GL_LINEAR);
+  // The hint's line, centred in the grid (a glyph is 5 texels high); the
+  // font has no '>'.
+  const std::string hint = gallery_empty_hint;
+  const std::vector<u8> image =
+      render_text_image(hint, (screen_width - text_width(hint)) / 2, (screen_height - 5) / 2);
+  glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, screen_width, screen_height, GL_RGBA, GL_UNSIGNED_BYTE,
+                  image.data());
+  // The message must be uploaded into the new texture.
+  presentation.message.image_changed = true;
+}
+
+void set_viewport(const Presentation& presentation) {
+  const PictureRect rect = current_picture_rect(presentation);
+  // GL counts rows from the bottom of the area.
+  glViewport(rect.x, presentation.viewport_height - rect.y - rect.height, rect.width, rect.height);
+}
+
+// The state that holds for the life of a context.
+void set_up_context(Presentation& presentation) {
   glDisable(GL_DEPTH_TEST);
   // Every fragment passes the alpha test; blending does the work of letting
   // the transparent texels of the message show the picture beneath.
@@ -124,28 +176,67 @@ void gl_setup(Presentation& presentation, Fl_Gl_Window& window) {
   glOrtho(0, screen_width, screen_height, 0, -1, 1);
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
+  set_viewport(presentation);
+  if (presentation.textures_created)
+    define_textures(presentation);
+}
+
+void draw_game(Presentation& presentation, const Console& console, bool with_message) {
+  clear_picture(presentation, 0, 0, 0, 0);
+  glLoadIdentity();
+  draw_picture(presentation, console);
+  if (with_message)
+    draw_message(presentation);
+}
+
+void draw_gallery(Presentation& presentation, const GallerySlots& slots) {
+  clear_picture(presentation, 0.5f, 0.5f, 0.5f, 1);
+  for (int k = 0; k < gallery_cells; ++k) {
+    if (!slots[k])
+      continue;
+    glLoadIdentity();
+    glScalef(1.0f / 3, 1.0f / 3, 1);
+    glTranslatef(static_cast<float>((k % 3) * screen_width), static_cast<float>((k / 3) * screen_height), 0);
+    draw_picture(presentation, *slots[k]);
+  }
+  // The decorations are drawn untextured.
+  glBindTexture(GL_TEXTURE_2D, 0);
+  draw_grid_decorations();
+  if (gallery_is_empty(slots) && presentation.textures_created) {
+    glLoadIdentity();
+    draw_text_texture(presentation.hint_texture);
+  }
+  if (gallery_shows_message(presentation.message.message_frames)) {
+    glLoadIdentity();
+    draw_message(presentation);
+  }
+}
+
+}  // namespace
+
+void gl_setup(Presentation& presentation, Fl_Gl_Window& window) {
+  presentation.window = &window;
   presentation.viewport_width = window.w();
   presentation.viewport_height = window.h();
-  glViewport(0, 0, presentation.viewport_width, presentation.viewport_height);
+  make_view_current(presentation);
 }
 
 void create_textures(Presentation& presentation) {
-  presentation.window->make_current();
-  glGenTextures(1, &presentation.message_texture);
-  glBindTexture(GL_TEXTURE_2D, presentation.message_texture);
-  glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-  glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, message_image_width, message_image_height, 0, GL_RGBA,
-               GL_UNSIGNED_BYTE, nullptr);
+  make_view_current(presentation);
+  define_textures(presentation);
   // A message shown while the gallery was built at start-up is not seen.
   presentation.message.message_frames = 0;
-
-  glGenTextures(1, &presentation.frame_texture);
-  glBindTexture(GL_TEXTURE_2D, presentation.frame_texture);
-  glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-  glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, screen_width, screen_height, 0, GL_RGB, GL_UNSIGNED_BYTE, nullptr);
   presentation.textures_created = true;
+}
+
+void make_view_current(Presentation& presentation) {
+  Fl_Gl_Window& window = *presentation.window;
+  window.make_current();
+  // FLTK marks a context it has just made as not valid.
+  if (!window.context_valid()) {
+    set_up_context(presentation);
+    window.context_valid(1);
+  }
 }
 
 void resize_viewport(Presentation& presentation, int width, int height) {
@@ -153,19 +244,33 @@ void resize_viewport(Presentation& presentation, int width, int height) {
     return;
   if (presentation.window == nullptr)
     return;
-  presentation.window->make_current();
-  glViewport(0, 0, width, height);
+  make_view_current(presentation);
+  set_viewport(presentation);
+}
+
+void apply_display_options(Presentation& presentation) {
+  if (presentation.window == nullptr)
+    return;
+  make_view_current(presentation);
+  set_viewport(presentation);
+  if (presentation.textures_created)
+    apply_picture_filter(presentation);
+}
+
+PictureRect current_picture_rect(const Presentation& presentation) {
+  return picture_rect(presentation.viewport_width, presentation.viewport_height,
+                      presentation.options.keep_aspect);
 }
 
 void present_frame(Presentation& presentation, const Console& console) {
-  presentation.window->make_current();
+  make_view_current(presentation);
   const bool with_message = take_message_frame(presentation.message.message_frames);
   draw_game(presentation, console, with_message);
   presentation.window->swap_buffers();
 }
 
 void present_gallery(Presentation& presentation, const GallerySlots& slots) {
-  presentation.window->make_current();
+  make_view_current(presentation);
   draw_gallery(presentation, slots);
   presentation.window->swap_buffers();
 }
@@ -174,18 +279,15 @@ void draw_message(Presentation& presentation) {
   if (!presentation.textures_created)
     return;
   upload_message_if_changed(presentation);
-  glBindTexture(GL_TEXTURE_2D, presentation.message_texture);
-  // Eight copies shifted by one unit, in dark grey, make the outline; the
-  // white copy on top is the text.
-  static const float outline[8][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}, {1, -1}, {-1, -1}, {1, 1}, {-1, 1}};
-  glColor3f(0.2f, 0.2f, 0.2f);
-  for (const auto& offset : outline)
-    textured_quad(offset[0], offset[1]);
-  glColor3f(1, 1, 1);
-  textured_quad(0, 0);
+  draw_text_texture(presentation.message_texture);
 }
 
 void repaint(Presentation& presentation, const Session& session) {
+  // Called from FLTK's draw(), with the context current: a new one is set up.
+  if (!presentation.window->context_valid()) {
+    set_up_context(presentation);
+    presentation.window->context_valid(1);
+  }
   if (!presentation.textures_created) {
     glClearColor(0, 0, 0, 0);
     glClear(GL_COLOR_BUFFER_BIT);

@@ -14,6 +14,9 @@ constexpr int gallery_rows = 3;
 // advances one frame per this many steps, the previews taking turns.
 constexpr int gallery_turns = gallery_columns * gallery_rows;
 
+// Shown centred in the grid while no recent image loads.
+constexpr const char* gallery_empty_hint = "Open an Image: File, Open ROM...";
+
 // What the shell knows about the pointer at the time of a step. The position
 // is in the picture area's pixels (negative or beyond the size when the
 // pointer is outside it).

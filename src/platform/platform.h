@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "core/types.h"
+
 // Keys are named by their Windows virtual-key codes, the numbering the
 // keyboard map and the hotkeys were designed with. The shell translates them
 // to its toolkit's keys in one table.
@@ -32,6 +34,9 @@ class Platform {
   virtual ~Platform() = default;
   // True while the key is held, as the program's own event handling last saw it.
   virtual bool key_down(int virtual_key) = 0;
+  // The controller buttons held on a gamepad, in the bit order of a latched
+  // controller (A in bit 0 to Right in bit 7); a platform without one has none.
+  virtual u8 pad_buttons() { return 0; }
   // The on-screen message: a short line of text shown over the picture.
   virtual void show_message(const std::string& text) = 0;
   // A modal box with an OK button; returns when the user closes it.

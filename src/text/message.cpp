@@ -36,8 +36,17 @@ std::string format_message(const char* format, ...) {
 }
 
 std::vector<u8> render_message_image(const std::string& text) {
+  return render_text_image(text, message_pen_x, message_pen_y);
+}
+
+int text_width(const std::string& text) {
+  return text.empty() ? 0 : static_cast<int>(text.size()) * glyph_advance - (glyph_advance - glyph_size);
+}
+
+std::vector<u8> render_text_image(const std::string& text, int pen_x, int pen_y) {
   std::vector<u8> image(message_image_bytes, 0);
-  int pen_x = message_pen_x;
+  if (pen_x < 0 || pen_y < 0 || pen_y + glyph_size > message_image_height)
+    return image;
   for (char c : text) {
     // The line ends at the right edge: a glyph that would not fit whole is
     // dropped rather than spilling into the next texel row.
@@ -49,7 +58,7 @@ std::vector<u8> render_message_image(const std::string& text) {
     if (code >= first_glyph_code) {
       const u8* glyph = font_5x5[code - first_glyph_code];
       for (int row = 0; row < glyph_size; ++row) {
-        u8* texel = &image[((message_pen_y + row) * message_image_width + pen_x) * 4];
+        u8* texel = &image[((pen_y + row) * message_image_width + pen_x) * 4];
         for (int column = 0; column < glyph_size; ++column, texel += 4) {
           u8 level = glyph[row * glyph_size + column] ? 255 : 0;
           texel[0] = texel[1] = texel[2] = texel[3] = level;

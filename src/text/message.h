@@ -23,8 +23,13 @@ extern const u8 font_5x5[224][25];
 // printf-style formatting with a bound, clipped to the glyphs that fit.
 std::string format_message(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
-// Draws the text into a zero-filled 256 x 240 RGBA image.
+// Draws the text into a zero-filled 256 x 240 RGBA image, on the message
+// line (its first glyph at texel (16, 224)).
 std::vector<u8> render_message_image(const std::string& text);
+// The same with the first glyph's top-left at (pen_x, pen_y).
+std::vector<u8> render_text_image(const std::string& text, int pen_x, int pen_y);
+// Texels from the left of the first glyph to the right of the last.
+int text_width(const std::string& text);
 
 // The message shown over the picture, and how many host frames it has left.
 struct OnScreenMessage {

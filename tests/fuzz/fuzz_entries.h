@@ -9,26 +9,18 @@
 #pragma once
 
 #include <stdlib.h>
-#include <unistd.h>
 
-#include <cstddef>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "cartridge/ines.h"
 #include "core/console.h"
 #include "core/scheduler.h"
-#include "core/types.h"
 #include "lifecycle/power.h"
-#include "lifecycle/recent_list.h"
 #include "lifecycle/save_state.h"
-#include "lifecycle/session.h"
 
 namespace fuzz {
 
@@ -42,35 +34,23 @@ inline void require(bool condition, const char* what) {
 
 // One scratch directory per process, for the files the entry points read;
 // removed with its contents when the process ends normally.
-struct ScratchDirectory {
-  std::string path;
-  ScratchDirectory() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "corvel-fuzz-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-      std::perror("mkdtemp");
-      std::abort();
-    }
-    path = pattern;
-  }
-  ~ScratchDirectory() {
-    std::error_code error;
-    std::filesystem::remove_all(path, error);
-  }
-};
-
 inline const std::string& scratch_directory() {
-  static const ScratchDirectory directory;
+  static const struct Directory {
+    std::string path = (std::filesystem::temp_directory_path() / "corvel-fuzz-XXXXXX").string();
+    Directory() { require(::mkdtemp(path.data()) != nullptr, "a scratch directory"); }
+    ~Directory() {
+      std::error_code error;
+      std::filesystem::remove_all(path, error);
+    }
+  } directory;
   return directory.path;
 }
 
 inline void write_whole_file(const std::string& path, const u8* data, std::size_t size) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-  out.close();
-  require(out.good(), "scratch file written");
+  require(out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size)).flush().good(),
+          "scratch file written");
 }
-
-inline void ignore_chunk(void*, const i16*, int, int) {}
 
 // Releases a console without touching any battery file.
 struct ConsoleCloser {
@@ -94,7 +74,8 @@ inline void run_image(const u8* data, std::size_t size) {
   require(console->rom_data.size() >= std::size_t{console->prg_size} + console->chr_size + rom_guard_bytes,
           "rom_data covers the declared banks and the guard");
   require(!rom_info_text(*console).empty(), "ROM Info has a text");
-  if (power_up(*console, ignore_chunk, nullptr, 1) <= 0)
+  if (power_up(
+          *console, [](void*, const i16*, int, int) {}, nullptr, 1) <= 0)
     return;
   run_frames(*console, 29);
   // Whatever the image did to its board, the console takes back its state.
@@ -117,43 +98,23 @@ inline std::vector<u8> synthetic_image(int board) {
   const int prg_banks = number == 0 ? 2 : 8;  // 16 KB units
   const int chr_banks = chr_ram ? 0 : (number == 0 ? 1 : 4);
   std::vector<u8> image(16 + prg_banks * 16384 + chr_banks * 8192, 0);
+  u32 seed = 0x2545F491u + static_cast<u32>(number);
+  for (std::size_t i = 16; i < image.size(); ++i)
+    image[i] = static_cast<u8>((seed = seed * 1664525u + 1013904223u) >> 24);
   const u8 header[16] = {'N',
                          'E',
                          'S',
                          0x1A,
                          static_cast<u8>(prg_banks),
                          static_cast<u8>(chr_banks),
-                         static_cast<u8>((number << 4) | 0x02),
-                         0,
-                         0,
-                         0,
-                         0,
-                         0,
-                         0,
-                         0,
-                         0,
-                         0};
-  std::memcpy(image.data(), header, sizeof header);
-  u32 rng_state = 0x2545F491u + static_cast<u32>(number);
-  for (std::size_t i = 16; i < image.size(); ++i) {
-    rng_state = rng_state * 1664525u + 1013904223u;
-    image[i] = static_cast<u8>(rng_state >> 24);
-  }
+                         static_cast<u8>((number << 4) | 0x02)};
+  std::memcpy(image.data(), header, 16);
   // Each 16 KB bank ends in the same start-up routine and vectors, so the
   // reset lands in it whichever bank the board shows at $C000-$FFFF.
-  static const u8 start[] = {
-      0x78,              // SEI
-      0xA9, 0x40,        // LDA #$40
-      0x8D, 0x17, 0x40,  // STA $4017  frame interrupt off while starting
-      0xA9, 0x80,        // LDA #$80
-      0x8D, 0x00, 0x20,  // STA $2000  NMI on
-      0xA9, 0x1E,        // LDA #$1E
-      0x8D, 0x01, 0x20,  // STA $2001  background and sprites on
-      0xA9, 0x00,        // LDA #$00
-      0x8D, 0x17, 0x40,  // STA $4017  frame interrupt on
-      0x58,              // CLI
-      0x4C, 0x00, 0x80,  // JMP $8000  into the pseudo-random bytes
-  };
+  // SEI; $40 to $4017, $80 to $2000, $1E to $2001 (NMI and picture on);
+  // $00 to $4017 (frame interrupt on); CLI; JMP $8000 into the random bytes.
+  static const u8 start[] = {0x78, 0xA9, 0x40, 0x8D, 0x17, 0x40, 0xA9, 0x80, 0x8D, 0x00, 0x20, 0xA9, 0x1E,
+                             0x8D, 0x01, 0x20, 0xA9, 0x00, 0x8D, 0x17, 0x40, 0x58, 0x4C, 0x00, 0x80};
   for (int bank = 0; bank < prg_banks; ++bank) {
     u8* end = image.data() + 16 + (bank + 1) * 16384;
     u8* routine = end - 0x100;  // $FF00
@@ -165,23 +126,17 @@ inline std::vector<u8> synthetic_image(int board) {
   return image;
 }
 
-// The path of the board's image, written once per process.
-inline const std::string& synthetic_image_path(int board) {
-  static std::string paths[board_count];
-  if (paths[board].empty()) {
-    std::string path = scratch_directory() + "/board" + std::to_string(board_numbers[board]) + ".nes";
-    std::vector<u8> image = synthetic_image(board);
-    write_whole_file(path, image.data(), image.size());
-    paths[board] = path;
-  }
-  return paths[board];
-}
-
 // A running console of the board: powered up (sound off, as most consoles
 // in the gallery are) and run for a few frames.
 inline std::unique_ptr<Console> running_console(int board) {
   auto console = std::make_unique<Console>();
-  require(load_rom(*console, synthetic_image_path(board)) == 1, "synthetic image loads");
+  static std::string paths[board_count];
+  if (paths[board].empty()) {
+    paths[board] = scratch_directory() + "/board" + std::to_string(board_numbers[board]) + ".nes";
+    const std::vector<u8> image = synthetic_image(board);
+    write_whole_file(paths[board], image.data(), image.size());
+  }
+  require(load_rom(*console, paths[board]) == 1, "synthetic image loads");
   require(power_up(*console, nullptr, nullptr, 0) == 1, "synthetic image powers up");
   run_frames(*console, 2);
   return console;
@@ -203,7 +158,6 @@ inline void run_state(const u8* data, std::size_t size) {
   ConsoleCloser closer{console.get()};
 
   std::vector<u8> state = save_state_bytes(*console);
-  require(!state.empty(), "a running console saves its state");
   require(load_state_bytes(*console, state.data(), state.size()), "a console loads its own state");
   const std::vector<u8> before = state;
   if (data[1] & 0x80) {
@@ -235,35 +189,6 @@ inline void run_state(const u8* data, std::size_t size) {
   std::vector<u8> again = save_state_bytes(*console);
   require(load_state_bytes(*console, again.data(), again.size()), "a state reached from a loaded one loads");
   run_frames(*console, 0);
-}
-
-// --- The recent list -------------------------------------------------------------
-
-// The input is a settings file. It is read, and the list must hold nine
-// entries without line breaks; written back and read again it gives the same
-// list (an entry that ends in a carriage return loses it, as any line does).
-inline void run_recent_list(const u8* data, std::size_t size) {
-  const std::string& directory = scratch_directory();
-  ::setenv("CORVEL_CONFIG_DIR", directory.c_str(), 1);
-  const std::string path = directory + "/" + settings_file_name;
-  write_whole_file(path, data, size);
-
-  Session session;
-  read_recent_list(session);
-  require(session.settings_path == path, "the settings file is the one in CORVEL_CONFIG_DIR");
-  bool stable = true;
-  for (const std::string& entry : session.recent) {
-    require(entry.find('\n') == std::string::npos, "no entry holds a line break");
-    if (!entry.empty() && entry.back() == '\r')
-      stable = false;
-  }
-  if (!stable)
-    return;
-  const auto first = session.recent;
-  require(write_recent_list(session), "the list is written back");
-  Session again;
-  read_recent_list(again);
-  require(again.recent == first, "the list reads back as written");
 }
 
 }  // namespace fuzz

@@ -1,5 +1,7 @@
 // corvel-headless: runs an image with no window and no audio device, for
 // tests, benchmarks and scripted use.
+#include <sys/stat.h>
+
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -18,11 +20,12 @@
 #include "core/scheduler.h"
 #include "cpu/cpu.h"
 #include "input_script.h"
+#include "lifecycle/png_writer.h"
 #include "lifecycle/power.h"
 #include "lifecycle/save_state.h"
 #include "lifecycle/session.h"
+#include "lifecycle/version.h"
 #include "platform/platform.h"
-#include "png_writer.h"
 #include "ppu/ppu.h"
 #include "result_protocol.h"
 #include "text/message.h"
@@ -58,7 +61,19 @@ enum ExitCode {
 const char usage_text[] =
     "usage: corvel-headless [--frames N] [--screenshot OUT.png] [--audio OUT.wav] [--input SCRIPT]\n"
     "                       [--trace OUT.log] [--entry HEX] [--blargg] [--bench]\n"
-    "                       [--load-state N] [--save-state N] [--sound on|off] [--consoles K] ROM\n";
+    "                       [--load-state N] [--save-state N] [--sound on|off] [--consoles K]\n"
+    "                       [--help] [--version] [--] ROM\n";
+
+// --help adds the keys: the buttons an input script holds.
+const char keys_text[] =
+    "\n"
+    "Runs ROM with no window and no audio device. An input script (--input) has\n"
+    "lines \"FRAME BUTTONS\": from frame FRAME on, BUTTONS are held, from\n"
+    "  A  A          B  B          s  Select     S  Start\n"
+    "  U  Up         D  Down       L  Left       R  Right\n"
+    "or - for none.\n";
+
+enum class Parsed { run, help, version, error };
 
 struct Options {
   long frames = 600;
@@ -87,10 +102,25 @@ bool parse_number(const std::string& text, int base, long low, long high, long& 
   return true;
 }
 
+bool names_a_file(const std::string& path) {
+  struct stat info;
+  return ::stat(path.c_str(), &info) == 0;
+}
+
 // Returns an empty string when the options are good, else what is wrong.
-std::string parse_options(int argc, char** argv, Options& options) {
+// An argument that names an existing file is the image, whatever it begins
+// with; "--" ends the options.
+std::string parse_options(int argc, char** argv, Options& options, Parsed& parsed) {
+  bool options_ended = false;
+  parsed = Parsed::run;
   for (int i = 1; i < argc; i++) {
     std::string arg = argv[i];
+    if (options_ended || names_a_file(arg)) {
+      if (!options.rom.empty())
+        return "only one image can be given";
+      options.rom = arg;
+      continue;
+    }
     auto value = [&](std::string& out) {
       if (i + 1 >= argc)
         return false;
@@ -99,7 +129,15 @@ std::string parse_options(int argc, char** argv, Options& options) {
     };
     std::string text;
     long number = 0;
-    if (arg == "--blargg") {
+    if (arg == "--") {
+      options_ended = true;
+    } else if (arg == "--help" || arg == "-h") {
+      parsed = Parsed::help;
+      return "";
+    } else if (arg == "--version") {
+      parsed = Parsed::version;
+      return "";
+    } else if (arg == "--blargg") {
       options.blargg = true;
     } else if (arg == "--bench") {
       options.bench = true;
@@ -339,7 +377,16 @@ int run(const Options& options) {
 
 int main(int argc, char** argv) {
   Options options;
-  std::string error = parse_options(argc, argv, options);
+  Parsed parsed = Parsed::run;
+  std::string error = parse_options(argc, argv, options, parsed);
+  if (parsed == Parsed::help) {
+    std::printf("%s%s", usage_text, keys_text);
+    return exit_ran;
+  }
+  if (parsed == Parsed::version) {
+    std::printf("corvel-headless %d.%d.%d\n", version_major, version_minor, version_build);
+    return exit_ran;
+  }
   if (!error.empty()) {
     std::fprintf(stderr, "corvel-headless: %s\n%s", error.c_str(), usage_text);
     return exit_usage;

@@ -1,7 +1,0 @@
-// libFuzzer harness: see run_recent_list in fuzz_entries.h for what the input is.
-#include "fuzz/fuzz_entries.h"
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  fuzz::run_recent_list(data, size);
-  return 0;
-}
