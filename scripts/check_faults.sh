@@ -54,6 +54,10 @@ fault tall-sprite-lower-tile src/ppu/render_sprites.cpp '      } else if (upper)
 fault no-overflow-flag src/ppu/render_sprites.cpp 'ppu.status |= status_overflow;' ''
 fault behind-background-drawn src/ppu/render_sprites.cpp 'if (behind && f == 1) {' 'if (behind && f == 2) {'
 fault left-clip-ignored src/ppu/render_background.cpp 'if (!(mask & mask_background_left)) {' 'if (false) {'
+# The fast paths (the FastPaths tests compare them with the exact model).
+fault acting-fetch-past-clip src/ppu/render_background.cpp 'x = std::max(x, 8);' 'x = std::max(x, 9);'
+fault status-poll-race-unnoted src/cpu/idle_loop.h '|| ppu.write_toggle || !ppu.status_read_flag)' '|| ppu.write_toggle)'
+fault run-dot-one-early src/core/catch_up.cpp '(ticks + static_cast<int>(ticks_per_dot) - 1)' '(ticks + static_cast<int>(ticks_per_dot))'
 # The APU.
 fault length-table-entry src/audio/apu.cpp '{10, 254, 20, 2,' '{10, 254, 20, 3,'
 fault envelope-no-loop src/audio/apu_sequencer.cpp '} else if (reg0 & reg0_length_halt) {' '} else if (false) {'
