@@ -107,12 +107,12 @@ TEST(PpuRegisters, StatusScrollAndSpriteMemory) {
   ppu_write(t.ppu(), 0x2005, 0x7D);  // first write: fine X 5, coarse X 15
   EXPECT_EQ(ppu_read(t.ppu(), 0x2002), status_vblank | status_sprite0_hit);
   EXPECT_EQ(t.ppu().status, status_sprite0_hit) << "a read clears only the vertical blank";
-  ppu_write(t.ppu(), 0x2005, 0x5E);  // the toggle was reset: first write again
-  ppu_write(t.ppu(), 0x2005, 0x5E);  // second: fine Y 6, coarse Y 11
+  ppu_write(t.ppu(), 0x2005, 0x5E);  // the toggle was reset: fine X 6, coarse X 11
+  ppu_write(t.ppu(), 0x2005, 0x3A);  // second: fine Y 2, coarse Y 7
   EXPECT_EQ(t.ppu().fine_x, 6);
-  EXPECT_EQ(t.ppu().temp_addr, 0x616B);
+  EXPECT_EQ(t.ppu().temp_addr, 0x20EB);
   ppu_write(t.ppu(), 0x2000, 0x03);  // nametable 3
-  EXPECT_EQ(t.ppu().temp_addr, 0x6D6B);
+  EXPECT_EQ(t.ppu().temp_addr, 0x2CEB);
   // Attribute bits 2-4 do not exist in sprite memory; $2004 writes wrap.
   ppu_write(t.ppu(), 0x2003, 0xFE);
   for (u8 value : {0xFF, 0xFF, 0x77})
