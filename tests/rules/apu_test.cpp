@@ -179,6 +179,16 @@ TEST(ApuSequencer, LinearCounter) {
   h.run(4 * frame_cycles);
   EXPECT_EQ(h.apu.triangle.linear, 5);
   EXPECT_EQ(h.apu.triangle.length, 254);
+  // Timers of 8 or less would give an ultrasonic tone: the triangle holds its step.
+  for (const auto& [timer, moves] : {std::pair<u8, bool>{8, false}, {9, true}}) {
+    Harness sounding(1);
+    sounding.write(0x4015, 0x04);
+    sounding.write(0x4008, 0x7F);
+    sounding.write(0x400A, timer);
+    sounding.write(0x400B, 0x08);
+    sounding.run(200);
+    EXPECT_EQ(sounding.apu.triangle.step != Triangle{}.step, moves) << int{timer};
+  }
 }
 
 // The clock is a float; the frame interrupt's period must hold far past 2^24
