@@ -65,6 +65,18 @@ TEST(BankBounds, NoWrittenBankReadsOutsideTheImage) {
   }
 }
 
+// A bank number loses high bits until the bank fits; only a 4 MB ROM keeps
+// bit 7 of a 16 KB bank number, and a ROM too small for any bank gives bank 0.
+TEST(BankBounds, BankNumbersFitTheRom) {
+  const u32 cases[][4] = {{0x80, 16384, 4194304, 128 * 16384},
+                          {0x81, 16384, 4194304, 129 * 16384},
+                          {0x80, 16384, 4194304 / 2, 0},
+                          {0x45, 8192, 524288, 5 * 8192},
+                          {0x03, 16384, 0, 0}};
+  for (const auto& c : cases)
+    EXPECT_EQ(fit_bank(c[0], c[1], c[2]), c[3]) << c[0] << " " << c[2];
+}
+
 // The counter sees the PPU's pattern addresses: a rising edge of A12 (a
 // fetch from $1xxx after one from $0xxx) loads the latch when the counter is
 // 0 or a reload was asked for, and otherwise counts down; reaching 0 with
