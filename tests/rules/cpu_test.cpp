@@ -1,7 +1,9 @@
 // The CPU's run loop: time in ticks of 1/16 dot (48 a cycle), debts carried
 // from call to call, and requests served reset, NMI, IRQ, each before the
 // next instruction. The cpu_* cartridges check the instructions themselves.
+// The controller port too: a headless cartridge has no keys to press.
 #include "cpu/cpu.h"
+#include "core/bus.h"
 #include "support/fixtures.h"
 
 namespace {
@@ -55,6 +57,23 @@ TEST(CpuRunLoop, UndocumentedOpcodesAreOneByteNoOps) {
   EXPECT_EQ(step(t.console), 2);  // $02 does not halt
   EXPECT_EQ(step(t.console), 7);
   EXPECT_EQ(t.console.pc, 0x8004);
+}
+
+// The controller port: a write with bit 0 set latches the keys held at that
+// moment; eight reads give A, B, Select, Start, Up, Down, Left, Right, and
+// later reads 0.
+TEST(ControllerPort, LatchesThenShiftsInZeros) {
+  ScriptPlatform keys;
+  TestConsole t;
+  t.console.platform = &keys;
+  keys.held = {vk_space, vk_right};
+  bus_write(t.console, 0x4016, 1);
+  keys.held = {vk_x};  // pressed after the latch: seen at the next one
+  bus_write(t.console, 0x4016, 0);
+  std::vector<int> bits;
+  for (int i = 0; i < 10; i++)
+    bits.push_back(bus_read(t.console, 0x4016) & 1);
+  EXPECT_EQ(bits, (std::vector<int>{1, 0, 0, 0, 0, 0, 0, 1, 0, 0}));
 }
 
 }  // namespace
