@@ -70,17 +70,4 @@ TEST(FileWrite, RefusesWhatCannotHoldTheFileAndLeavesNoTemporary) {
   EXPECT_EQ(entries(dir.path()), (std::set<std::string>{"plain", "folder", "loop"}));
 }
 
-TEST(FileRead, ReadsAtMostTheLimitOfARegularFile) {
-  ScratchDir dir;
-  write_file(dir / "a", new_bytes);
-  std::vector<u8> out;
-  bool more = false;
-  ASSERT_TRUE(read_file_prefix(dir / "a", 3, out, &more));
-  EXPECT_EQ(out, (std::vector<u8>{9, 8, 7}));
-  EXPECT_TRUE(more);
-  ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0644), 0);
-  EXPECT_FALSE(read_file_prefix(dir / "fifo", 3, out));
-  EXPECT_FALSE(read_file_prefix(dir.path(), 3, out));
-}
-
 }  // namespace

@@ -215,6 +215,9 @@ EOF
 head -c 20000 "$images/desktop_view.nes" >"$work/bad/cut.nes"
 run --frames 1 "$work/bad/cut.nes" || fail "a short image did not run"
 said "Short Image Padded with Zeros"
+{ printf 'NES\x1a\x02\x01\xb0'; tail -c +8 "$images/desktop_view.nes"; } >"$work/bad/board11.nes"
+run --frames 30 "$work/bad/board11.nes" || fail "a board Corvel lacks did not run as the plain one"
+said "Unsupported Mapper: 0B"
 
 # --- The installed demo keeps its high score --------------------------------
 if [ -n "$prefix" ]; then

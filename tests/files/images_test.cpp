@@ -1,9 +1,7 @@
-// iNES images: what the header sets, what a short or long file becomes, and
-// the files that are refused (their messages are checked
-// through the headless tool in files_test.sh).
+// iNES images: what the header sets and what a short or long file becomes.
+// (Files that are refused, and boards Corvel lacks: files_test.sh.)
 #include <algorithm>
 
-#include "cartridge/boards.h"
 #include "cartridge/ines.h"
 #include "cartridge/mapper.h"
 #include "core/console.h"
@@ -70,17 +68,6 @@ TEST(InesImages, ShortAndLongFiles) {
     EXPECT_TRUE(
         std::all_of(console.rom_data.begin() + kept, console.rom_data.end(), [](u8 b) { return b == 0; }));
   }
-}
-
-TEST(InesImages, AnUnsupportedBoardRunsAsThePlainOneAndSaysSo) {
-  ScratchDir dir;
-  ScriptPlatform platform;
-  write_file(dir / "game.nes", image_with(0xB0, 0, 0));
-  Console console;
-  console.platform = &platform;
-  ASSERT_EQ(load_rom(console, dir / "game.nes"), 1);
-  EXPECT_EQ(platform.messages, std::vector<std::string>{"Unsupported Mapper: 0B"});
-  EXPECT_NE(dynamic_cast<const mapper_none*>(console.mapper.get()), nullptr);
 }
 
 }  // namespace

@@ -101,14 +101,10 @@ inline std::vector<u8> synthetic_image(int board) {
   u32 seed = 0x2545F491u + static_cast<u32>(number);
   for (std::size_t i = 16; i < image.size(); ++i)
     image[i] = static_cast<u8>((seed = seed * 1664525u + 1013904223u) >> 24);
-  const u8 header[16] = {'N',
-                         'E',
-                         'S',
-                         0x1A,
-                         static_cast<u8>(prg_banks),
-                         static_cast<u8>(chr_banks),
-                         static_cast<u8>((number << 4) | 0x02)};
-  std::memcpy(image.data(), header, 16);
+  std::memcpy(image.data(), "NES\x1A", 4);
+  image[4] = static_cast<u8>(prg_banks);
+  image[5] = static_cast<u8>(chr_banks);
+  image[6] = static_cast<u8>((number << 4) | 0x02);  // battery RAM
   // Each 16 KB bank ends in the same start-up routine and vectors, so the
   // reset lands in it whichever bank the board shows at $C000-$FFFF.
   // SEI; $40 to $4017, $80 to $2000, $1E to $2001 (NMI and picture on);

@@ -56,15 +56,9 @@ TEST(Gallery, Steps) {
   EXPECT_EQ(session.recent[0], dir / "a.nes");
 }
 
-// "Saved State 2" in capitals, the S's top row .###. at texel (16, 224); a
-// lower-case text draws the same; the line holds 40 glyphs at the most.
-TEST(Message, ImageAndBounds) {
-  const std::vector<u8> image = render_message_image(format_message("Saved State %d", 2));
-  const auto lit = [&image](int x, int y) { return image[(y * 256 + x) * 4 + 3] != 0; };
-  EXPECT_FALSE(lit(16, 224));
-  EXPECT_TRUE(lit(17, 224));
-  EXPECT_TRUE(lit(16, 225));
-  EXPECT_EQ(render_message_image("SAVED STATE 2"), image);
+// A message holds 40 glyphs at the most and stays on its line. (The glyphs
+// themselves: the desktop test reads them off the screen.)
+TEST(Message, Bounds) {
   EXPECT_EQ(format_message("%s", std::string(300, 'x').c_str()), std::string(40, 'x'));
   const std::vector<u8> full = render_message_image(std::string(60, 'M'));
   int off_the_line = 0;
