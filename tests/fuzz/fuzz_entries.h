@@ -98,9 +98,12 @@ inline std::vector<u8> synthetic_image(int board) {
   const int prg_banks = number == 0 ? 2 : 8;  // 16 KB units
   const int chr_banks = chr_ram ? 0 : (number == 0 ? 1 : 4);
   std::vector<u8> image(16 + prg_banks * 16384 + chr_banks * 8192, 0);
-  u32 seed = 0x2545F491u + static_cast<u32>(number);
-  for (std::size_t i = 16; i < image.size(); ++i)
-    image[i] = static_cast<u8>((seed = seed * 1664525u + 1013904223u) >> 24);
+  // Filler from a linear congruential generator, different for each board.
+  u32 state = 0x2545F491u + static_cast<u32>(number);
+  for (std::size_t i = 16; i < image.size(); ++i) {
+    state = state * 1664525u + 1013904223u;
+    image[i] = static_cast<u8>(state >> 24);
+  }
   std::memcpy(image.data(), "NES\x1A", 4);
   image[4] = static_cast<u8>(prg_banks);
   image[5] = static_cast<u8>(chr_banks);
