@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstring>
 
 namespace {
 
@@ -190,4 +191,15 @@ bool read_file_prefix(const std::string& path, std::size_t limit, std::vector<u8
   if (!ok)
     out.clear();
   return ok;
+}
+
+bool write_output_file(const std::string& path, const std::vector<u8>& bytes, std::string* error) {
+  errno = 0;
+  if (write_file_atomically(path, bytes))
+    return true;
+  const int saved_errno = errno;
+  if (error != nullptr)
+    *error =
+        "cannot write " + path + (saved_errno != 0 ? std::string(": ") + std::strerror(saved_errno) : "");
+  return false;
 }

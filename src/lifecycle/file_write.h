@@ -23,6 +23,11 @@ inline bool write_file_atomically(const std::string& path, const std::vector<u8>
   return write_file_atomically(path, data.data(), data.size());
 }
 
+// For the files a user asks for (screenshots, sound recordings): writes them
+// atomically, or sets error, when given, to "cannot write PATH" with the
+// system's reason, and returns false.
+bool write_output_file(const std::string& path, const std::vector<u8>& bytes, std::string* error);
+
 // Follows symbolic links (also ones whose target does not exist yet) and
 // returns the path of the file they finally name. A path that is not a link
 // comes back unchanged; a loop of links gives an empty string.

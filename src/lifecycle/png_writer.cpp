@@ -2,10 +2,8 @@
 
 #include <png.h>
 
-#include <cerrno>
 #include <csetjmp>
 #include <cstdio>
-#include <cstring>
 #include <vector>
 
 #include "lifecycle/file_write.h"
@@ -73,11 +71,5 @@ bool write_png(const std::string& path, const u8* rgb, int width, int height, st
   ErrorText error_text;
   if (!encode_png(rgb, width, height, bytes, error_text))
     return fail(error, "cannot write " + path + ": " + error_text.text);
-  errno = 0;
-  if (!write_file_atomically(path, bytes)) {
-    const int saved_errno = errno;
-    return fail(error, "cannot write " + path +
-                           (saved_errno != 0 ? std::string(": ") + std::strerror(saved_errno) : ""));
-  }
-  return true;
+  return write_output_file(path, bytes, error);
 }

@@ -1,8 +1,5 @@
 #include "wav_writer.h"
 
-#include <cerrno>
-#include <cstring>
-
 #include "lifecycle/file_write.h"
 
 namespace {
@@ -63,11 +60,5 @@ bool write_wav(const std::string& path, const std::vector<i16>& samples, int sam
     put_u16(bytes, static_cast<u16>(sample));
   }
 
-  errno = 0;
-  if (!write_file_atomically(path, bytes)) {
-    const int saved_errno = errno;
-    return fail(error, "cannot write " + path +
-                           (saved_errno != 0 ? std::string(": ") + std::strerror(saved_errno) : ""));
-  }
-  return true;
+  return write_output_file(path, bytes, error);
 }
