@@ -31,8 +31,8 @@ GalleryPointer over(int cell, bool button = false, bool focused = true) {
 
 // During the 180 warm-up steps every preview runs a frame per step; then one
 // preview per step, in turn, and the grid is redrawn every ninth step. A
-// click opens a preview without changing the recent list, and only while the
-// window has the focus. (The hovered preview's name: the desktop test.)
+// click opens a preview only while the window has the focus. (The hovered
+// preview's name and the recent list left as it was: the desktop test.)
 TEST(Gallery, Steps) {
   ScratchDir dir;
   ScriptPlatform platform;
@@ -53,7 +53,6 @@ TEST(Gallery, Steps) {
   gallery_step(session, message_frames, over(1, true));
   EXPECT_EQ(session.mode, mode_game);
   EXPECT_EQ(session.current->rom_path, session.recent[1]);
-  EXPECT_EQ(session.recent[0], dir / "a.nes");
 }
 
 // A message holds 40 glyphs at the most and stays on its line. (The glyphs
